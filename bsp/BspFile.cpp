@@ -1,0 +1,189 @@
+#include "bsp/BspFile.h"
+
+#include <new>
+#include <optional>
+#include <utility>
+
+#include "bsp/AtomicWrite.h"
+#include "bsp/BspFormat.h"
+#include "bsp/ByteOrder.h"
+#include "bsp/Format.h"
+#include "bsp/MapLayout.h"
+#include "entities/EntityText.h"
+
+namespace entorra {
+namespace {
+
+constexpr const char* kOpenFailed =
+    "Error openning the file: %s.\nMake sure it isn't opened in another program.";
+constexpr const char* kSizeFailed = "Error reading the size of the file : %s.";
+constexpr const char* kWrongVersion = "BSP is version %i, not %i";
+constexpr const char* kLoadFailed = "Error openning the file: %s.\n";
+constexpr const char* kSaved = "The file:  %s\nwas saved!";
+constexpr const char* kSaveFailed = "Error saving the file: %s.";
+
+// A failed check inside Load or Save; carries the formatted message, if it has one.
+struct CheckFailed {
+    std::optional<std::string> message;
+};
+
+std::string DefectMessage(MapDefect defect, const std::string& path) {
+    switch (defect) {
+        case MapDefect::TooShort:
+            return Format("The file: %s\nis not a map: it is shorter than the %u-byte map header.",
+                          path.c_str(), static_cast<unsigned>(kHeaderSize));
+        case MapDefect::EntityLumpOutside:
+            return Format("The file: %s\nis damaged: its entity lump lies outside the file.",
+                          path.c_str());
+        case MapDefect::EntityLumpInHeader:
+            return Format("The file: %s\nis damaged: its entity lump overlaps the map header.",
+                          path.c_str());
+        case MapDefect::TextureLumpOutside:
+            return Format("The file: %s\nis damaged: its texture lump lies outside the file.",
+                          path.c_str());
+        case MapDefect::NoTextTerminator:
+            return Format("The file: %s\nis damaged: its entity text has no end inside the file.",
+                          path.c_str());
+        case MapDefect::None:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string FileNameOfPath(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+CBspFile::CBspFile(IMessageSink& sink, IFileSystem& fileSystem)
+    : m_sink(sink), m_fileSystem(fileSystem) {}
+
+std::span<const std::uint8_t> CBspFile::Image() const {
+    if (!m_bLoaded) {
+        return {};
+    }
+    return {m_pImage.get(), m_nImageSize};
+}
+
+const char* CBspFile::GetEntityText() const {
+    if (!m_bLoaded) {
+        return nullptr;
+    }
+    const auto offset = ReadInt32LE(Image(), LumpOffsetField(LUMP_ENTITIES));
+    return reinterpret_cast<const char*>(m_pImage.get() + offset);
+}
+
+void CBspFile::ReleaseImage() {
+    m_bLoaded = false;
+    m_pImage.reset();
+    m_nEntityTextLength = 0;
+}
+
+void CBspFile::Show() {
+    m_sink.ShowMessage(m_strMessage);
+}
+
+int CBspFile::Load(std::string path) {
+    std::unique_ptr<IFile> file;
+    try {
+        file = m_fileSystem.OpenExclusive(path);
+        if (!file) {
+            throw CheckFailed{Format(kOpenFailed, path.c_str())};
+        }
+        std::uint64_t size = 0;
+        try {
+            size = file->Size();
+        } catch (const CFileError&) {
+            throw CheckFailed{Format(kSizeFailed, path.c_str())};
+        }
+        ReleaseImage();
+        if (size > kMaxMapSize) {
+            throw CheckFailed{Format("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
+                                     path.c_str())};
+        }
+        m_nImageSize = static_cast<std::uint32_t>(size);
+        m_pImage = std::make_unique_for_overwrite<std::uint8_t[]>(m_nImageSize);
+        // A file that shrank while being read would leave part of the image undefined.
+        if (file->Read(m_pImage.get(), m_nImageSize) != m_nImageSize) {
+            throw CheckFailed{};
+        }
+        file->Close();
+
+        const std::span<const std::uint8_t> image(m_pImage.get(), m_nImageSize);
+        if (image.size() >= 4) {
+            const std::int32_t version = ReadInt32LE(image, kVersionOffset);
+            if (version != kBspVersion) {
+                throw CheckFailed{Format(kWrongVersion, version, kBspVersion)};
+            }
+        }
+        const MapCheck check = CheckMapImage(image);
+        if (check.defect != MapDefect::None) {
+            throw CheckFailed{DefectMessage(check.defect, path)};
+        }
+        m_nEntityTextLength = check.entityTextLength;
+        m_bLoaded = true;
+        return 0;
+    } catch (const CheckFailed& failure) {
+        m_strMessage = failure.message ? *failure.message : Format(kLoadFailed, path.c_str());
+    } catch (const std::exception&) {
+        // A failed read or close, or no memory for the image.
+        m_strMessage = Format(kLoadFailed, path.c_str());
+    }
+    if (file) {
+        file->Abort();
+    }
+    Show();
+    ReleaseImage();
+    return 1;
+}
+
+int CBspFile::Save(std::string path, std::string& entityText) {
+    if (!m_bLoaded) {
+        return 2;
+    }
+    const std::string name = FileNameOfPath(path);
+    std::unique_ptr<IFile> hold;
+    try {
+        const std::string target = m_fileSystem.ResolveLinks(path);
+        hold = m_fileSystem.HoldForReplace(target);
+        if (!hold) {
+            throw CheckFailed{};
+        }
+        PrepareFileText(entityText);
+
+        SavedImage saved;
+        try {
+            saved = BuildSavedImage(Image(), m_nEntityTextLength, entityText);
+        } catch (const CLayoutRefusal& refusal) {
+            throw CheckFailed{Format(kSaveFailed, name.c_str()) + "\n" + refusal.what()};
+        }
+
+        // The map is replaced only by a complete, flushed copy, so it is never left half written.
+        WriteFileAtomically(m_fileSystem, target, saved.bytes.get(), saved.size);
+        hold->Abort();
+
+        // Keep the image in step with the file just written, so it can be saved again.
+        const MapCheck check = CheckMapImage({saved.bytes.get(), saved.size});
+        m_pImage = std::move(saved.bytes);
+        m_nImageSize = static_cast<std::uint32_t>(saved.size);
+        m_nEntityTextLength = check.entityTextLength;
+
+        m_strMessage = Format(kSaved, name.c_str());
+        Show();
+        return 0;
+    } catch (const CheckFailed& failure) {
+        m_strMessage = failure.message ? *failure.message : Format(kSaveFailed, name.c_str());
+    } catch (const std::exception&) {
+        m_strMessage = Format(kSaveFailed, name.c_str());
+    }
+    if (hold) {
+        hold->Abort();
+    }
+    Show();
+    ReleaseImage();
+    return 1;
+}
+
+}  // namespace entorra

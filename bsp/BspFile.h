@@ -1,0 +1,56 @@
+#pragma once
+
+// The map file object: reads a whole map into memory, gives access to its entity text and
+// writes the map back with a new entity lump. It reports every failure itself through the
+// message sink and returns a result code.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "bsp/FileSystem.h"
+#include "bsp/MessageSink.h"
+
+namespace entorra {
+
+class CBspFile {
+public:
+    explicit CBspFile(IMessageSink& sink, IFileSystem& fileSystem = RealFileSystem());
+    CBspFile(const CBspFile&) = delete;
+    CBspFile& operator=(const CBspFile&) = delete;
+
+    // 0 loaded, 1 not loaded (message shown; an earlier map is dropped too).
+    int Load(std::string path);
+
+    // The NUL-terminated entity text inside the map image, or null when no map is loaded.
+    const char* GetEntityText() const;
+
+    // Writes the map at path with entityText as its new entity lump. entityText is prepared in
+    // place to the text as written. 0 saved, 1 failed (message shown), 2 no map loaded.
+    int Save(std::string path, std::string& entityText);
+
+    bool IsLoaded() const { return m_bLoaded; }
+    std::span<const std::uint8_t> Image() const;
+    std::size_t EntityTextLength() const { return m_nEntityTextLength; }
+    const std::string& LastMessage() const { return m_strMessage; }
+
+private:
+    void ReleaseImage();
+    void Show();
+
+    IMessageSink& m_sink;
+    IFileSystem& m_fileSystem;
+
+    bool m_bLoaded = false;
+    std::unique_ptr<std::uint8_t[]> m_pImage;
+    std::uint32_t m_nImageSize = 0;
+    std::size_t m_nEntityTextLength = 0;
+    std::string m_strMessage;
+};
+
+// The name a save message shows: the part of the path after its last separator.
+std::string FileNameOfPath(const std::string& path);
+
+}  // namespace entorra

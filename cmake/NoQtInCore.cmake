@@ -1,0 +1,10 @@
+# The core must stay free of Qt: fail the configure step if any Qt target reaches its link line.
+function(entorra_forbid_qt target)
+    get_target_property(_libs ${target} LINK_LIBRARIES)
+    get_target_property(_ilibs ${target} INTERFACE_LINK_LIBRARIES)
+    foreach(_lib IN LISTS _libs _ilibs)
+        if(_lib MATCHES "Qt[0-9]*::|^Qt[0-9]|qscintilla")
+            message(FATAL_ERROR "${target} must not link Qt, but links ${_lib}")
+        endif()
+    endforeach()
+endfunction()

@@ -1,0 +1,76 @@
+#include "entities/EntityText.h"
+
+#include <cstring>
+
+namespace entorra {
+
+int ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+    if (from.empty()) {
+        return 0;
+    }
+    std::size_t found = text.find(from);
+    if (found == std::string::npos) {
+        return 0;
+    }
+    std::string result;
+    result.reserve(to.size() > from.size() ? text.size() + text.size() / 8 : text.size());
+    int count = 0;
+    std::size_t copied = 0;
+    while (found != std::string::npos) {
+        result.append(text, copied, found - copied);
+        result.append(to);
+        copied = found + from.size();
+        ++count;
+        found = text.find(from, copied);
+    }
+    result.append(text, copied, std::string::npos);
+    text.swap(result);
+    return count;
+}
+
+std::string MakeEditorText(std::string_view entityText) {
+    const std::size_t lastBrace = entityText.rfind('}');
+    const std::string_view kept =
+        lastBrace == std::string_view::npos ? std::string_view{} : entityText.substr(0, lastBrace + 1);
+
+    // CR LF pairs to LF and then every LF to CR LF, in one pass: each LF ends up with exactly
+    // one CR of its own in front of it, and every other CR stays where it is.
+    std::string editor;
+    editor.reserve(kept.size() + kept.size() / 16 + 2);
+    const char* const begin = kept.data();
+    const char* const end = begin + kept.size();
+    const char* segment = begin;
+    while (segment < end) {
+        const auto* lineFeed =
+            static_cast<const char*>(std::memchr(segment, '\n', static_cast<std::size_t>(end - segment)));
+        if (lineFeed == nullptr) {
+            editor.append(segment, end);
+            break;
+        }
+        editor.append(segment, lineFeed);
+        if (lineFeed == begin || lineFeed[-1] != '\r') {
+            editor.push_back('\r');
+        }
+        editor.push_back('\n');
+        segment = lineFeed + 1;
+    }
+    editor.append("\r\n");
+    return editor;
+}
+
+void PrepareFileText(std::string& editorText) {
+    ReplaceAll(editorText, "\r\n", "\n");
+    const std::size_t lastBrace = editorText.rfind('}');
+    if (lastBrace == std::string::npos) {
+        editorText.clear();
+    } else {
+        editorText.resize(lastBrace + 1);
+        const std::size_t firstBrace = editorText.find('{');
+        if (firstBrace != std::string::npos) {
+            editorText.erase(0, firstBrace);
+        }
+    }
+    editorText.push_back('\n');
+}
+
+}  // namespace entorra

@@ -1,0 +1,53 @@
+#include "tests/support/TestSupport.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace entorra::testing {
+
+CTempDir::CTempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "entorra-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    m_path = pattern;
+}
+
+CTempDir::~CTempDir() {
+    std::error_code error;
+    std::filesystem::remove_all(m_path, error);
+}
+
+std::vector<std::string> CTempDir::Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::filesystem::path SharedMapsFolder() {
+    const std::filesystem::path folder(ENTORRA_SHARED_MAPS_DIR);
+    std::error_code error;
+    return std::filesystem::is_directory(folder, error) ? folder : std::filesystem::path();
+}
+
+std::vector<std::filesystem::path> SharedMaps() {
+    std::vector<std::filesystem::path> maps;
+    const auto folder = SharedMapsFolder();
+    if (folder.empty()) {
+        return maps;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() == ".bsp") {
+            maps.push_back(entry.path());
+        }
+    }
+    std::sort(maps.begin(), maps.end());
+    return maps;
+}
+
+}  // namespace entorra::testing

@@ -1,0 +1,41 @@
+#pragma once
+
+// Shared test helpers: a message sink that records, temporary folders, the real sample maps.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bsp/MessageSink.h"
+
+namespace entorra::testing {
+
+class CRecordingSink final : public IMessageSink {
+public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::string Last() const { return messages.empty() ? std::string() : messages.back(); }
+    std::vector<std::string> messages;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class CTempDir {
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return (m_path / name).string(); }
+    // Names of the entries in the folder, sorted.
+    std::vector<std::string> Entries() const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+// The folder of real maps beside the project, or an empty path when it is not there.
+std::filesystem::path SharedMapsFolder();
+std::vector<std::filesystem::path> SharedMaps();
+
+}  // namespace entorra::testing
