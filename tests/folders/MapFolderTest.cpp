@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -303,6 +306,25 @@ TEST(PlatformRules, LinuxPlacesEverythingUnderTheHomeFolder) {
     EXPECT_EQ(LinuxRules("/home/u/").dumpLogPath, "/home/u/AllEntities.txt");
     EXPECT_EQ(MacRules("/Users/u").steamRoots,
               std::vector<std::string>{"/Users/u/Library/Application Support/Steam"});
+}
+
+TEST(PlatformRules, HomeIsTheEnvironmentsElseThePasswordDatabases) {
+    const char* saved = std::getenv("HOME");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("HOME", "/somewhere/else", 1);
+    EXPECT_EQ(HomeFolder(), "/somewhere/else");
+    EXPECT_EQ(CurrentPlatformRules().dumpLogPath, "/somewhere/else/AllEntities.txt");
+    setenv("HOME", "", 1);
+    const std::string fallback = HomeFolder();
+    unsetenv("HOME");
+    EXPECT_EQ(HomeFolder(), fallback);
+    if (saved != nullptr) {
+        setenv("HOME", previous.c_str(), 1);
+    }
+    const passwd* entry = getpwuid(getuid());
+    if (entry != nullptr && entry->pw_dir != nullptr) {
+        EXPECT_EQ(fallback, entry->pw_dir);
+    }
 }
 
 }  // namespace
