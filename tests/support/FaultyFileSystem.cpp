@@ -1,0 +1,122 @@
+#include "tests/support/FaultyFileSystem.h"
+
+#include <cerrno>
+
+namespace entorra::testing {
+namespace {
+
+class CFaultyFile final : public IFile {
+public:
+    CFaultyFile(std::unique_ptr<IFile> inner, CFaultyFileSystem& owner)
+        : m_inner(std::move(inner)), m_owner(owner) {}
+
+    std::uint64_t Size() override {
+        if (m_owner.ShouldFail(FileStep::Size)) {
+            throw CFileError("fstat: injected", EIO);
+        }
+        return m_inner->Size();
+    }
+    std::size_t Read(void* buffer, std::size_t count) override {
+        if (m_owner.ShouldFail(FileStep::Read)) {
+            throw CFileError("read: injected", EIO);
+        }
+        return m_inner->Read(buffer, count);
+    }
+    void Write(const void* data, std::size_t count) override {
+        if (m_owner.ShouldFail(FileStep::Write)) {
+            // A full disk takes part of the data before it refuses the rest.
+            m_inner->Write(data, count / 2);
+            throw CFileError("write: injected", ENOSPC);
+        }
+        m_inner->Write(data, count);
+    }
+    void Flush() override {
+        if (m_owner.ShouldFail(FileStep::Flush)) {
+            throw CFileError("fsync: injected", EIO);
+        }
+        m_inner->Flush();
+    }
+    void Close() override {
+        if (m_owner.ShouldFail(FileStep::Close)) {
+            m_inner->Abort();
+            throw CFileError("close: injected", EIO);
+        }
+        m_inner->Close();
+    }
+    void Abort() noexcept override { m_inner->Abort(); }
+
+private:
+    std::unique_ptr<IFile> m_inner;
+    CFaultyFileSystem& m_owner;
+};
+
+}  // namespace
+
+const char* FileStepName(FileStep step) {
+    switch (step) {
+        case FileStep::OpenExclusive: return "open";
+        case FileStep::Size: return "size";
+        case FileStep::Read: return "read";
+        case FileStep::Hold: return "hold";
+        case FileStep::CreateTemporary: return "create temporary";
+        case FileStep::Write: return "write";
+        case FileStep::Flush: return "flush";
+        case FileStep::Close: return "close";
+        case FileStep::Replace: return "replace";
+    }
+    return "?";
+}
+
+void CFaultyFileSystem::FailAt(FileStep step, int occurrence) {
+    m_bArmed = true;
+    m_bTriggered = false;
+    m_failStep = step;
+    m_nRemaining = occurrence;
+}
+
+bool CFaultyFileSystem::ShouldFail(FileStep step) {
+    if (!m_bArmed || step != m_failStep || --m_nRemaining > 0) {
+        return false;
+    }
+    m_bArmed = false;
+    m_bTriggered = true;
+    return true;
+}
+
+std::unique_ptr<IFile> CFaultyFileSystem::Wrap(std::unique_ptr<IFile> file) {
+    if (!file) {
+        return nullptr;
+    }
+    return std::make_unique<CFaultyFile>(std::move(file), *this);
+}
+
+std::unique_ptr<IFile> CFaultyFileSystem::OpenExclusive(const std::string& path) {
+    if (ShouldFail(FileStep::OpenExclusive)) {
+        return nullptr;
+    }
+    return Wrap(m_inner.OpenExclusive(path));
+}
+
+std::unique_ptr<IFile> CFaultyFileSystem::HoldForReplace(const std::string& path) {
+    if (ShouldFail(FileStep::Hold)) {
+        return nullptr;
+    }
+    return Wrap(m_inner.HoldForReplace(path));
+}
+
+std::unique_ptr<IFile> CFaultyFileSystem::CreateTemporaryBeside(const std::string& finalPath,
+                                                                std::string& tempPath) {
+    if (ShouldFail(FileStep::CreateTemporary)) {
+        return nullptr;
+    }
+    return Wrap(m_inner.CreateTemporaryBeside(finalPath, tempPath));
+}
+
+void CFaultyFileSystem::Replace(const std::string& tempPath, const std::string& finalPath) {
+    if (ShouldFail(FileStep::Replace)) {
+        throw CFileError("rename: injected", EXDEV);
+    }
+    m_inner.Replace(tempPath, finalPath);
+}
+
+}  // namespace entorra::testing
