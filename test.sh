@@ -16,7 +16,7 @@ ctest --preset asan -j "$jobs"
 
 if command -v clang++ >/dev/null 2>&1; then
     cmake --preset fuzz
-    cmake --build --preset fuzz -j "$jobs"
+    cmake --build --preset fuzz -j "$jobs" --target fuzz_load_save fuzz_make_seeds
     fuzz_seconds=${ENTORRA_FUZZ_SECONDS:-30}
     build/fuzz/fuzz/run_fuzz_load_save.sh "$fuzz_seconds"
 else

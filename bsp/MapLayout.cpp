@@ -91,6 +91,15 @@ SavedImage BuildSavedImage(std::span<const std::uint8_t> image, std::size_t enti
         std::memcpy(saved.bytes.get() + head, fileText.data(), fileText.size());
         saved.bytes[ToSize(head + newLumpLength - 1)] = 0;
     };
+    // A lump that shares bytes with the header would change with the header words a save
+    // updates, and with it the map's checksum.
+    for (int lump = 1; lump < HEADER_LUMPS; ++lump) {
+        const LumpEntry& entry = Lump(header, lump);
+        if (!entry.IsEmpty() && entry.offset < static_cast<std::int64_t>(kHeaderSize)) {
+            throw CLayoutRefusal(Format("Its %s lump overlaps the map header.", LumpName(lump)));
+        }
+    }
+
     if (MeetsFileOrder(header, image.size(), entityTextLength)) {
         // The plain layout: header and leading lumps, the new entity lump, the texture lump
         // directly behind it. Whatever lay between the two lumps is not carried over.
@@ -135,6 +144,10 @@ SavedImage BuildSavedImage(std::span<const std::uint8_t> image, std::size_t enti
                            (!entry.IsEmpty() || static_cast<std::uint64_t>(entry.offset) <= image.size());
         if (moves) {
             WriteInt32LE(bytes, LumpOffsetField(lump), static_cast<std::int32_t>(entry.offset + shift));
+        } else if (entry.IsEmpty() && entry.offset > head && entry.offset < oldEnd) {
+            // An empty lump inside the old entity lump must not end up past a shorter file.
+            const std::int64_t clamped = std::min<std::int64_t>(entry.offset, head + newLumpLength);
+            WriteInt32LE(bytes, LumpOffsetField(lump), static_cast<std::int32_t>(clamped));
         }
     }
     return saved;

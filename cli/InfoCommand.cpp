@@ -28,7 +28,7 @@ int RunInfo(const std::vector<std::string>& maps, std::ostream& out, IMessageSin
         }
         out << "  file order   "
             << (info.meetsFileOrder ? "entity lump followed by the texture lump, which ends the file"
-                                    : "other lumps lie behind the entity lump; they are moved on save")
+                                    : "lumps or bytes follow the entity lump; a save moves them and keeps every byte")
             << '\n';
         out << "  entities     " << info.entityTextLength << " bytes of text, "
             << info.entityBlockCount << " blocks\n";

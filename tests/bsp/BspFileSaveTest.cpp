@@ -230,6 +230,43 @@ TEST_F(BspFileSave, LumpsOverlappingTheEntityLumpAreRefusedAndNothingIsWritten) 
     EXPECT_EQ(file.GetEntityText(), nullptr);
 }
 
+TEST_F(BspFileSave, ALumpSharingBytesWithTheHeaderIsRefused) {
+    Bytes image = CMapBuilder().Align(4).Build();
+    WriteInt32LE(image, LumpOffsetField(LUMP_LIGHTING), 0);
+    const std::string path = WriteMap("header.bsp", image);
+    ASSERT_EQ(file.Load(path), 0);
+    std::string text = "{\r\n}\r\n";
+    EXPECT_EQ(file.Save(path, text), 1);
+    EXPECT_EQ(sink.Last(), "Error saving the file: header.bsp.\nIts lighting lump overlaps the map header.");
+    EXPECT_EQ(Read(path), image);
+}
+
+TEST_F(BspFileSave, EmptyLumpsNeverPointPastTheEndOfAShrunkenMap) {
+    // An empty texture lump inside an entity text that runs past its stored length.
+    Bytes inside = CMapBuilder().EntityText(fixtures::MakeEntityText(8)).Align(4).Trailing({1, 2, 3}).Build();
+    const std::int32_t entityOffset = HeaderWord(inside, LumpOffsetField(LUMP_ENTITIES));
+    WriteInt32LE(inside, LumpLengthField(LUMP_ENTITIES), 16);
+    WriteInt32LE(inside, LumpOffsetField(LUMP_TEXTURES), entityOffset + 100);
+    WriteInt32LE(inside, LumpLengthField(LUMP_TEXTURES), 0);
+    // An empty lump behind the texture lump of a map in the usual layout.
+    Bytes behind = fixtures::MakeMap(fixtures::MakeEntityText(8));
+    WriteInt32LE(behind, LumpOffsetField(LUMP_MODELS), static_cast<std::int32_t>(behind.size()));
+    WriteInt32LE(behind, LumpLengthField(LUMP_MODELS), 0);
+
+    for (const Bytes& image : {inside, behind}) {
+        const std::string path = WriteMap("empty.bsp", image);
+        ASSERT_EQ(file.Load(path), 0);
+        std::string text = "{\r\n}\r\n";
+        ASSERT_EQ(file.Save(path, text), 0);
+        ASSERT_EQ(file.Load(path), 0) << sink.Last();
+        EXPECT_EQ(MapChecksum(Read(path)), MapChecksum(image));
+        EXPECT_TRUE(MapChecksum(Read(path)).has_value());
+        std::string again = "{\r\n\"classname\" \"worldspawn\"\r\n}\r\n";
+        EXPECT_EQ(file.Save(path, again), 0);
+        EXPECT_EQ(file.Load(path), 0) << sink.Last();
+    }
+}
+
 TEST_F(BspFileSave, KeepsPermissionsAndReplacesTheTargetOfALink) {
     const std::string path = WriteMap("real.bsp", fixtures::MakeMap("{\n}\n"));
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
