@@ -32,6 +32,7 @@ DeleteAllPlan PlanDeleteAll(const CSearchString& searchString, std::string_view 
     std::size_t tail = 0;
     std::size_t nul = std::min(FindFirstByte(data, 0, size, '\0'), size);
     std::int64_t position = searchPosition;
+    COccurrences occurrences(searchString, text);
 
     DeleteAllPlan plan;
     for (;;) {
@@ -46,7 +47,7 @@ DeleteAllPlan PlanDeleteAll(const CSearchString& searchString, std::string_view 
             start = static_cast<std::size_t>(position);
         }
 
-        const std::size_t occurrence = searchString.FindIn(data, tail + (start - kept), nul);
+        const std::size_t occurrence = occurrences.Next(tail + (start - kept), nul);
         if (occurrence == npos) {
             break;
         }

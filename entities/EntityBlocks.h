@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace entorra {
 
@@ -28,9 +29,35 @@ public:
     // `to`, or npos. An empty search string occurs nowhere.
     std::size_t FindIn(const char* text, std::size_t from, std::size_t to) const;
 
+    // Appends, in order, every occurrence (overlapping ones too) that starts in
+    // [from, startsBefore) and ends at or before `to`.
+    void FindAllIn(const char* text, std::size_t from, std::size_t startsBefore, std::size_t to,
+                   std::vector<std::size_t>& found) const;
+
 private:
     std::string m_strText;
     std::array<std::size_t, 256> m_skip{};
+};
+
+// The occurrences of a search string in one unchanged text, read in order. The text is
+// searched a window ahead of the reader, in a few stretches at once: one Horspool search
+// waits on each skip it takes, several independent ones keep the processor busy.
+class COccurrences {
+public:
+    COccurrences(const CSearchString& searchString, std::string_view text);
+
+    // The same as FindIn over the text; fastest when `from` does not go back between calls.
+    std::size_t Next(std::size_t from, std::size_t to);
+
+private:
+    void ScanWindow(std::size_t start);
+
+    const CSearchString& m_search;
+    std::string_view m_text;
+    std::vector<std::size_t> m_found;  // every occurrence starting in the window, in order
+    std::size_t m_nRead = 0;           // m_found before this index lies before the reader
+    std::size_t m_nWindowStart = 0;
+    std::size_t m_nWindowEnd = 0;
 };
 
 // 0 found, 1 not found. `text` is the text before its NUL (see TextBeforeNul). A start offset
@@ -55,7 +82,7 @@ public:
 private:
     std::size_t LastOpenBraceUpTo(std::size_t last);
 
-    const CSearchString& m_search;
+    COccurrences m_occurrences;
     std::string_view m_text;
     std::size_t m_nScanned = 0;                        // "{" looked for in [0, m_nScanned)
     std::size_t m_nLastOpen = std::string_view::npos;  // the last "{" found there

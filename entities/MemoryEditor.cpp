@@ -36,7 +36,9 @@ void CMemoryEditor::ReplaceSelection(std::string_view replacement) {
         return;
     }
     CheckLength(m_strText.size() - removed + replacement.size());
-    Edit edit{{Splice{start, removed, replacement.size()}}, m_strText.substr(start, removed)};
+    Edit edit;
+    edit.splices.push_back({start, removed, replacement.size()});
+    edit.removedBytes = m_strText.substr(start, removed);
     m_strText.replace(start, removed, replacement);
     const int caret = static_cast<int>(start + replacement.size());
     m_selection = {caret, caret};
@@ -61,26 +63,25 @@ void CMemoryEditor::DeleteRanges(std::span<const TextRange> ranges) {
         return;
     }
 
-    // One sweep: copy what stays, collect what goes for the undo step.
-    Edit edit;
-    edit.removedBytes.reserve(removed);
+    // One sweep copies what stays; the text as it was becomes the undo step.
     std::string kept;
     kept.reserve(m_strText.size() - removed);
     std::size_t copied = 0;
     std::size_t caret = 0;
     for (const TextRange& range : ranges) {
         const auto start = static_cast<std::size_t>(range.start);
-        const auto end = static_cast<std::size_t>(range.end);
-        if (start == end) {
-            continue;
-        }
         kept.append(m_strText, copied, start - copied);
-        edit.removedBytes.append(m_strText, start, end - start);
-        edit.splices.push_back({start, end - start, 0});
-        caret = kept.size();
-        copied = end;
+        if (range.end > range.start) {
+            caret = kept.size();
+        }
+        copied = static_cast<std::size_t>(range.end);
     }
     kept.append(m_strText, copied, std::string::npos);
+
+    Edit edit;
+    edit.wholeText = true;
+    edit.previousSelection = m_selection;
+    edit.previousText.swap(m_strText);
     m_strText.swap(kept);
     m_selection = {static_cast<int>(caret), static_cast<int>(caret)};
     m_bModified = true;
@@ -129,7 +130,12 @@ void CMemoryEditor::Undo() {
     m_bModified = true;
 }
 
-void CMemoryEditor::Revert(const Edit& edit) {
+void CMemoryEditor::Revert(Edit& edit) {
+    if (edit.wholeText) {
+        m_strText.swap(edit.previousText);
+        m_selection = edit.previousSelection;
+        return;
+    }
     std::string before;
     before.reserve(m_strText.size() + edit.removedBytes.size());
     std::size_t copied = 0;         // in the edited text

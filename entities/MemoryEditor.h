@@ -52,14 +52,18 @@ private:
         std::size_t removed;
         std::size_t inserted;
     };
-    // Splices in ascending order and the bytes they removed, one after another.
+    // Either splices in ascending order with the bytes they removed, one after another, or,
+    // for a batch of deletions, the whole text before it: keeping that costs no copy.
     struct Edit {
         std::vector<Splice> splices;
         std::string removedBytes;
+        bool wholeText = false;
+        std::string previousText;
+        TextSelection previousSelection;
     };
 
     void Record(Edit edit);
-    void Revert(const Edit& edit);
+    void Revert(Edit& edit);
 
     std::string m_strText;
     TextSelection m_selection;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -156,6 +157,32 @@ TEST(SearchString, AgreesWithStringFindOnRandomTexts) {
             ASSERT_EQ(search.FindIn(text.data(), from, text.size()), text.find(needle, from))
                 << text << " / " << needle << " / " << from;
         }
+    }
+}
+
+TEST(Occurrences, AgreeWithFindInAcrossSearchWindows) {
+    // Long enough for several of the windows searched ahead, with finds at their edges.
+    std::mt19937 random(5);
+    const auto below = [&random](std::size_t bound) {
+        return std::uniform_int_distribution<std::size_t>(0, bound - 1)(random);
+    };
+    std::string text;
+    while (text.size() < 200000) {
+        text += below(3) == 0 ? "aab" : (below(2) == 0 ? "b" : "xyz");
+    }
+    for (const char* needle : {"a", "ab", "aab", "baab", "abxyzaab", "q"}) {
+        const CSearchString search(needle);
+        COccurrences occurrences(search, text);
+        std::size_t from = 0;
+        while (from <= text.size()) {
+            const std::size_t to =
+                below(4) == 0 ? std::min(from + below(70000), text.size()) : text.size();
+            ASSERT_EQ(occurrences.Next(from, to), search.FindIn(text.data(), from, to))
+                << needle << " " << from << " " << to;
+            from += below(needle[0] == 'a' ? 9000 : 40);
+        }
+        // Going back is allowed too.
+        EXPECT_EQ(occurrences.Next(0, text.size()), search.FindIn(text.data(), 0, text.size()));
     }
 }
 
