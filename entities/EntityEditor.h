@@ -47,7 +47,8 @@ public:
     virtual void ReplaceSelection(std::string_view replacement) = 0;
     // Deletes the ranges, given in ascending order, not overlapping, as offsets of the text
     // before the call, as one undoable edit. Sets the modified flag when anything is deleted;
-    // the caret then stands where the last range was.
+    // the caret then stands where the last range was. A control that deletes one range at a
+    // time goes from the last range to the first, so the offsets stay valid.
     virtual void DeleteRanges(std::span<const TextRange> ranges) = 0;
     virtual void Focus() = 0;
 

@@ -12,6 +12,7 @@
 #include "entities/EntitySearch.h"
 #include "entities/EntityText.h"
 #include "entities/MemoryEditor.h"
+#include "tests/entities/EntityModel.h"
 
 namespace entorra {
 namespace {
@@ -120,6 +121,16 @@ void BM_DeleteAll(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(EditorText().size()));
 }
 BENCHMARK(BM_DeleteAll);
+
+// For scale: the passes done literally, a length scan and a deletion per block.
+void BM_DeleteAllPassByPass(benchmark::State& state) {
+    for (auto _ : state) {
+        testing::ModelDialog model = testing::ModelOf(EditorText());
+        model.DeleteAll(kClass);
+        benchmark::DoNotOptimize(model.text.data());
+    }
+}
+BENCHMARK(BM_DeleteAllPassByPass)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Baseline: one memcpy of the file text.
 void BM_Baseline_MemcpyFileText(benchmark::State& state) {
