@@ -1,5 +1,7 @@
 #include "bsp/BspFile.h"
 
+#include <cstring>
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
@@ -78,6 +80,7 @@ const char* CBspFile::GetEntityText() const {
 void CBspFile::ReleaseImage() {
     m_bLoaded = false;
     m_pImage.reset();
+    m_nImageCapacity = 0;
     m_nEntityTextLength = 0;
 }
 
@@ -104,7 +107,10 @@ int CBspFile::Load(std::string path) {
                                      path.c_str())};
         }
         m_nImageSize = static_cast<std::uint32_t>(size);
-        m_pImage = std::make_unique_for_overwrite<std::uint8_t[]>(m_nImageSize);
+        // Spare room lets a save with a longer text update the image in place; pages never
+        // touched cost nothing.
+        m_nImageCapacity = m_nImageSize + std::max<std::size_t>(m_nImageSize / 8, 1u << 20);
+        m_pImage = std::make_unique_for_overwrite<std::uint8_t[]>(m_nImageCapacity);
         // A file that shrank while being read would leave part of the image undefined.
         if (file->Read(m_pImage.get(), m_nImageSize) != m_nImageSize) {
             throw CheckFailed{};
@@ -153,22 +159,35 @@ int CBspFile::Save(std::string path, std::string& entityText) {
         }
         PrepareFileText(entityText);
 
-        SavedImage saved;
+        SaveLayout layout;
         try {
-            saved = BuildSavedImage(Image(), m_nEntityTextLength, entityText);
+            layout = PlanSave(Image(), m_nEntityTextLength, entityText.size());
         } catch (const CLayoutRefusal& refusal) {
             throw CheckFailed{Format(kSaveFailed, name.c_str()) + "\n" + refusal.what()};
         }
+        // Room for the image to follow the file written, claimed before anything is written.
+        std::unique_ptr<std::uint8_t[]> grown;
+        if (layout.newSize > m_nImageCapacity) {
+            grown = std::make_unique_for_overwrite<std::uint8_t[]>(layout.newSize);
+        }
 
         // The map is replaced only by a complete, flushed copy, so it is never left half written.
-        WriteFileAtomically(m_fileSystem, target, saved.bytes.get(), saved.size);
+        const std::span<const std::uint8_t> image = Image();
+        WriteFileAtomically(m_fileSystem, target, [&](IFile& output) {
+            ForEachSavedPiece(image, layout, entityText,
+                              [&](const void* data, std::size_t size) { output.Write(data, size); });
+        });
         hold->Abort();
 
         // Keep the image in step with the file just written, so it can be saved again.
-        const MapCheck check = CheckMapImage({saved.bytes.get(), saved.size});
-        m_pImage = std::move(saved.bytes);
-        m_nImageSize = static_cast<std::uint32_t>(saved.size);
-        m_nEntityTextLength = check.entityTextLength;
+        if (grown) {
+            std::memcpy(grown.get(), m_pImage.get(), m_nImageSize);
+            m_pImage = std::move(grown);
+            m_nImageCapacity = layout.newSize;
+        }
+        ApplySave(m_pImage.get(), layout, entityText);
+        m_nImageSize = static_cast<std::uint32_t>(layout.newSize);
+        m_nEntityTextLength = CheckMapImage(Image()).entityTextLength;
 
         m_strMessage = Format(kSaved, name.c_str());
         Show();

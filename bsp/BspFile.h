@@ -46,6 +46,7 @@ private:
     bool m_bLoaded = false;
     std::unique_ptr<std::uint8_t[]> m_pImage;
     std::uint32_t m_nImageSize = 0;
+    std::size_t m_nImageCapacity = 0;
     std::size_t m_nEntityTextLength = 0;
     std::string m_strMessage;
 };

@@ -13,10 +13,6 @@ const LumpEntry& Lump(const BspHeader& header, int lump) {
     return header.lumps[static_cast<std::size_t>(lump)];
 }
 
-std::size_t ToSize(std::int64_t value) {
-    return static_cast<std::size_t>(value);
-}
-
 }  // namespace
 
 MapCheck CheckMapImage(std::span<const std::uint8_t> image) {
@@ -72,25 +68,25 @@ bool MeetsFileOrder(const BspHeader& header, std::uint64_t fileSize, std::size_t
            static_cast<std::uint64_t>(textures.End()) == fileSize;
 }
 
-SavedImage BuildSavedImage(std::span<const std::uint8_t> image, std::size_t entityTextLength,
-                           std::string_view fileText) {
+SaveLayout PlanSave(std::span<const std::uint8_t> image, std::size_t entityTextLength,
+                    std::size_t fileTextLength) {
     const BspHeader header = ReadBspHeader(image);
-    const LumpEntry& entities = Lump(header, LUMP_ENTITIES);
     const LumpEntry& textures = Lump(header, LUMP_TEXTURES);
-    const std::int64_t head = entities.offset;
-    const std::int64_t newLumpLength = static_cast<std::int64_t>(fileText.size()) + 1;
-
-    SavedImage saved;
-    auto place = [&](std::int64_t size) {
-        if (size > static_cast<std::int64_t>(kMaxMapSize)) {
+    SaveLayout layout;
+    layout.head = static_cast<std::size_t>(Lump(header, LUMP_ENTITIES).offset);
+    layout.entityLumpLength = fileTextLength + 1;
+    const auto head = static_cast<std::int64_t>(layout.head);
+    const auto newLumpLength = static_cast<std::int64_t>(layout.entityLumpLength);
+    auto patch = [&](std::size_t field, std::int64_t value) {
+        layout.patches.push_back({field, static_cast<std::int32_t>(value)});
+    };
+    auto checkSize = [&] {
+        layout.newSize = layout.MovedTo() + layout.movedLength;
+        if (layout.newSize > kMaxMapSize) {
             throw CLayoutRefusal("The new entity text would make the map 2 GiB or larger.");
         }
-        saved.size = ToSize(size);
-        saved.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(saved.size);
-        std::memcpy(saved.bytes.get(), image.data(), ToSize(head));
-        std::memcpy(saved.bytes.get() + head, fileText.data(), fileText.size());
-        saved.bytes[ToSize(head + newLumpLength - 1)] = 0;
     };
+
     // A lump that shares bytes with the header would change with the header words a save
     // updates, and with it the map's checksum.
     for (int lump = 1; lump < HEADER_LUMPS; ++lump) {
@@ -103,14 +99,12 @@ SavedImage BuildSavedImage(std::span<const std::uint8_t> image, std::size_t enti
     if (MeetsFileOrder(header, image.size(), entityTextLength)) {
         // The plain layout: header and leading lumps, the new entity lump, the texture lump
         // directly behind it. Whatever lay between the two lumps is not carried over.
-        place(head + newLumpLength + textures.length);
-        std::memcpy(saved.bytes.get() + head + newLumpLength, image.data() + textures.offset,
-                    ToSize(textures.length));
-        const std::span<std::uint8_t> bytes(saved.bytes.get(), saved.size);
-        WriteInt32LE(bytes, LumpLengthField(LUMP_ENTITIES), static_cast<std::int32_t>(newLumpLength));
-        WriteInt32LE(bytes, LumpOffsetField(LUMP_TEXTURES),
-                     static_cast<std::int32_t>(head + newLumpLength));
-        return saved;
+        layout.movedFrom = static_cast<std::size_t>(textures.offset);
+        layout.movedLength = static_cast<std::size_t>(textures.length);
+        checkSize();
+        patch(LumpLengthField(LUMP_ENTITIES), newLumpLength);
+        patch(LumpOffsetField(LUMP_TEXTURES), head + newLumpLength);
+        return layout;
     }
 
     // Any other order: everything behind the old entity lump moves by the change in length,
@@ -130,26 +124,46 @@ SavedImage BuildSavedImage(std::span<const std::uint8_t> image, std::size_t enti
     }
     const std::int64_t rawShift = head + newLumpLength - oldEnd;
     const std::int64_t shift = rawShift >= 0 ? (rawShift + 3) / 4 * 4 : -((-rawShift) / 4 * 4);
-    const std::int64_t tailStart = oldEnd + shift;
-    const std::int64_t tailLength = static_cast<std::int64_t>(image.size()) - oldEnd;
-    place(tailStart + tailLength);
-    std::memset(saved.bytes.get() + head + newLumpLength, 0, ToSize(tailStart - head - newLumpLength));
-    std::memcpy(saved.bytes.get() + tailStart, image.data() + oldEnd, ToSize(tailLength));
+    layout.padding = static_cast<std::size_t>(shift - rawShift);
+    layout.movedFrom = static_cast<std::size_t>(oldEnd);
+    layout.movedLength = image.size() - layout.movedFrom;
+    checkSize();
 
-    const std::span<std::uint8_t> bytes(saved.bytes.get(), saved.size);
-    WriteInt32LE(bytes, LumpLengthField(LUMP_ENTITIES), static_cast<std::int32_t>(newLumpLength));
+    patch(LumpLengthField(LUMP_ENTITIES), newLumpLength);
     for (int lump = 1; lump < HEADER_LUMPS; ++lump) {
         const LumpEntry& entry = Lump(header, lump);
         const bool moves = entry.offset >= oldEnd &&
                            (!entry.IsEmpty() || static_cast<std::uint64_t>(entry.offset) <= image.size());
         if (moves) {
-            WriteInt32LE(bytes, LumpOffsetField(lump), static_cast<std::int32_t>(entry.offset + shift));
+            patch(LumpOffsetField(lump), entry.offset + shift);
         } else if (entry.IsEmpty() && entry.offset > head && entry.offset < oldEnd) {
             // An empty lump inside the old entity lump must not end up past a shorter file.
-            const std::int64_t clamped = std::min<std::int64_t>(entry.offset, head + newLumpLength);
-            WriteInt32LE(bytes, LumpOffsetField(lump), static_cast<std::int32_t>(clamped));
+            patch(LumpOffsetField(lump), std::min<std::int64_t>(entry.offset, head + newLumpLength));
         }
     }
+    return layout;
+}
+
+void ApplySave(std::uint8_t* image, const SaveLayout& layout, std::string_view fileText) {
+    // The moved block first: the new entity lump may overwrite where it came from.
+    std::memmove(image + layout.MovedTo(), image + layout.movedFrom, layout.movedLength);
+    std::memcpy(image + layout.head, fileText.data(), fileText.size());
+    std::memset(image + layout.head + fileText.size(), 0, 1 + layout.padding);
+    const std::span<std::uint8_t> bytes(image, layout.newSize);
+    for (const auto& patch : layout.patches) {
+        WriteInt32LE(bytes, patch.field, patch.value);
+    }
+}
+
+std::vector<std::uint8_t> BuildSavedImage(std::span<const std::uint8_t> image,
+                                          std::size_t entityTextLength, std::string_view fileText) {
+    const SaveLayout layout = PlanSave(image, entityTextLength, fileText.size());
+    std::vector<std::uint8_t> saved;
+    saved.reserve(layout.newSize);
+    ForEachSavedPiece(image, layout, fileText, [&](const void* data, std::size_t size) {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        saved.insert(saved.end(), bytes, bytes + size);
+    });
     return saved;
 }
 

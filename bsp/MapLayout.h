@@ -9,8 +9,13 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <algorithm>
+#include <array>
 
 #include "bsp/BspFormat.h"
+#include "bsp/ByteOrder.h"
 
 namespace entorra {
 
@@ -45,14 +50,59 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct SavedImage {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    std::size_t size = 0;
+// Where each part of the old map goes in the file a save writes: the bytes before the entity
+// lump stay where they are (with some header words changed), the new entity lump follows, then
+// zero padding, then one moved block of the old image (the texture lump, or everything that
+// followed the old entity lump).
+struct SaveLayout {
+    struct HeaderPatch {
+        std::size_t field;
+        std::int32_t value;
+    };
+
+    std::size_t head = 0;  // the entity lump offset
+    std::size_t entityLumpLength = 0;  // text + NUL
+    std::size_t padding = 0;
+    std::size_t movedFrom = 0;
+    std::size_t movedLength = 0;
+    std::size_t newSize = 0;
+    std::vector<HeaderPatch> patches;
+
+    std::size_t MovedTo() const { return head + entityLumpLength + padding; }
 };
 
-// The complete file a save writes, given the checked image and the prepared text (without NUL).
-// Raises CLayoutRefusal when the lumps overlap the entity lump or the result would be too big.
-SavedImage BuildSavedImage(std::span<const std::uint8_t> image, std::size_t entityTextLength,
-                           std::string_view fileText);
+// Plans the save of a checked image with a prepared text of the given length (without NUL).
+// Raises CLayoutRefusal when lumps share bytes with the header or the entity lump, or when the
+// result would be too big.
+SaveLayout PlanSave(std::span<const std::uint8_t> image, std::size_t entityTextLength,
+                    std::size_t fileTextLength);
+
+// Calls write(const void* data, size) for each consecutive piece of the new file, in order.
+template <typename WriteFn>
+void ForEachSavedPiece(std::span<const std::uint8_t> image, const SaveLayout& layout,
+                       std::string_view fileText, WriteFn&& write);
+
+// Turns the old image into the new file in place; the buffer must hold layout.newSize bytes.
+void ApplySave(std::uint8_t* image, const SaveLayout& layout, std::string_view fileText);
+
+// The new file as one buffer, for tests and tools.
+std::vector<std::uint8_t> BuildSavedImage(std::span<const std::uint8_t> image,
+                                          std::size_t entityTextLength, std::string_view fileText);
+
+template <typename WriteFn>
+void ForEachSavedPiece(std::span<const std::uint8_t> image, const SaveLayout& layout,
+                       std::string_view fileText, WriteFn&& write) {
+    std::array<std::uint8_t, kHeaderSize> header{};
+    std::copy_n(image.begin(), kHeaderSize, header.begin());
+    for (const auto& patch : layout.patches) {
+        WriteInt32LE(header, patch.field, patch.value);
+    }
+    static constexpr std::uint8_t kZeros[4] = {0, 0, 0, 0};
+    write(header.data(), header.size());
+    write(image.data() + kHeaderSize, layout.head - kHeaderSize);
+    write(static_cast<const void*>(fileText.data()), fileText.size());
+    write(kZeros, 1 + layout.padding);
+    write(image.data() + layout.movedFrom, layout.movedLength);
+}
 
 }  // namespace entorra

@@ -189,12 +189,9 @@ public:
         if (::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
             Raise("rename");
         }
-        // Make the rename itself durable; a folder that cannot be synced is no reason to fail.
-        const int folder = ::open(FolderOf(finalPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder >= 0) {
-            ::fsync(folder);
-            ::close(folder);
-        }
+        // The folder is not synced: should the system crash before it reaches the disk, the
+        // map is found whole, old or new, and the price of a second flush on every save
+        // buys nothing more than that.
     }
 
     void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }

@@ -35,12 +35,16 @@ protected:
 };
 
 TEST_F(BspFileFaults, AFailureAtAnyStepOfSaveLeavesTheMapAsItWas) {
-    for (const FileStep step : {FileStep::Hold, FileStep::CreateTemporary, FileStep::Write,
-                                FileStep::Flush, FileStep::Close, FileStep::Replace}) {
-        SCOPED_TRACE(testing::FileStepName(step));
+    // The new file goes out in several writes; the last one is the fifth.
+    const std::vector<std::pair<FileStep, int>> steps = {
+        {FileStep::Hold, 1},  {FileStep::CreateTemporary, 1}, {FileStep::Write, 1},
+        {FileStep::Write, 3}, {FileStep::Write, 5},           {FileStep::Flush, 1},
+        {FileStep::Close, 1}, {FileStep::Replace, 1}};
+    for (const auto& [step, occurrence] : steps) {
+        SCOPED_TRACE(std::string(testing::FileStepName(step)) + " " + std::to_string(occurrence));
         CBspFile file(sink, fileSystem);
         ASSERT_EQ(file.Load(path), 0);
-        fileSystem.FailAt(step);
+        fileSystem.FailAt(step, occurrence);
         std::string text = MakeEditorText(fixtures::MakeEntityText(3));
         EXPECT_EQ(file.Save(path, text), 1);
         EXPECT_TRUE(fileSystem.Triggered());
