@@ -57,13 +57,15 @@ const std::string& RealMapPath() {
         const std::filesystem::path shared(ENTORRA_SHARED_MAPS_DIR "/msr_melanion_ruins.bsp");
         const std::string file = (BenchFolder() / "real.bsp").string();
         if (std::filesystem::exists(shared)) {
-            std::filesystem::copy_file(shared, file, std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(shared, file,
+                                       std::filesystem::copy_options::overwrite_existing);
         } else {
-            fixtures::WriteFileBytes(file, fixtures::CMapBuilder()
-                                               .Lump(LUMP_LIGHTING, fixtures::PatternBytes(3u << 20, 3))
-                                               .EntityText(fixtures::MakeEntityText(400))
-                                               .Align(4)
-                                               .Build());
+            fixtures::WriteFileBytes(file,
+                                     fixtures::CMapBuilder()
+                                         .Lump(LUMP_LIGHTING, fixtures::PatternBytes(3u << 20, 3))
+                                         .EntityText(fixtures::MakeEntityText(400))
+                                         .Align(4)
+                                         .Build());
         }
         return file;
     }();
@@ -135,7 +137,8 @@ BENCHMARK(BM_PlainWriteAndFlush64MiB)->Unit(benchmark::kMillisecond);
 void BM_Save64MiB(benchmark::State& state) {
     CSilentSink sink;
     const std::string target = (BenchFolder() / "saved.bsp").string();
-    std::filesystem::copy_file(BigMapPath(), target, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(BigMapPath(), target,
+                               std::filesystem::copy_options::overwrite_existing);
     CBspFile file(sink);
     file.Load(target);
     const std::string editorText = MakeEditorText(file.GetEntityText());
@@ -177,7 +180,8 @@ BENCHMARK(BM_RewriteEveryLumpRealMap)->Unit(benchmark::kMillisecond);
 void BM_ImportRealMap(benchmark::State& state) {
     CSilentSink sink;
     const std::string target = (BenchFolder() / "imported.bsp").string();
-    std::filesystem::copy_file(RealMapPath(), target, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(RealMapPath(), target,
+                               std::filesystem::copy_options::overwrite_existing);
     std::string entityFile;
     {
         CBspFile file(sink);

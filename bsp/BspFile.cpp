@@ -1,7 +1,7 @@
 #include "bsp/BspFile.h"
 
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <utility>
@@ -103,8 +103,9 @@ int CBspFile::Load(std::string path) {
         }
         ReleaseImage();
         if (size > kMaxMapSize) {
-            throw CheckFailed{Format("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
-                                     path.c_str())};
+            throw CheckFailed{
+                Format("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
+                       path.c_str())};
         }
         m_nImageSize = static_cast<std::uint32_t>(size);
         // Spare room lets a save with a longer text update the image in place; pages never
@@ -174,8 +175,9 @@ int CBspFile::Save(std::string path, std::string& entityText) {
         // The map is replaced only by a complete, flushed copy, so it is never left half written.
         const std::span<const std::uint8_t> image = Image();
         WriteFileAtomically(m_fileSystem, target, [&](IFile& output) {
-            ForEachSavedPiece(image, layout, entityText,
-                              [&](const void* data, std::size_t size) { output.Write(data, size); });
+            ForEachSavedPiece(image, layout, entityText, [&](const void* data, std::size_t size) {
+                output.Write(data, size);
+            });
         });
         hold->Abort();
 

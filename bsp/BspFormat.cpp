@@ -6,9 +6,9 @@ namespace entorra {
 
 const char* LumpName(int lump) {
     static constexpr std::array<const char*, HEADER_LUMPS> kNames = {
-        "entities", "planes",    "textures",     "vertexes", "visibility",
-        "nodes",    "texinfo",   "faces",        "lighting", "clipnodes",
-        "leafs",    "marksurfaces", "edges",     "surfedges", "models"};
+        "entities", "planes",       "textures", "vertexes",  "visibility",
+        "nodes",    "texinfo",      "faces",    "lighting",  "clipnodes",
+        "leafs",    "marksurfaces", "edges",    "surfedges", "models"};
     if (lump < 0 || lump >= HEADER_LUMPS) {
         return "?";
     }

@@ -36,10 +36,9 @@ MapInfo DescribeMap(std::span<const std::uint8_t> image, std::size_t entityTextL
     for (int lump = 0; lump < HEADER_LUMPS; ++lump) {
         info.lumpsInFileOrder.push_back({lump, header.lumps[static_cast<std::size_t>(lump)]});
     }
-    std::stable_sort(info.lumpsInFileOrder.begin(), info.lumpsInFileOrder.end(),
-                     [](const PlacedLump& a, const PlacedLump& b) {
-                         return a.entry.offset < b.entry.offset;
-                     });
+    std::stable_sort(
+        info.lumpsInFileOrder.begin(), info.lumpsInFileOrder.end(),
+        [](const PlacedLump& a, const PlacedLump& b) { return a.entry.offset < b.entry.offset; });
     info.meetsFileOrder = MeetsFileOrder(header, image.size(), entityTextLength);
     info.entityTextLength = entityTextLength;
     const auto text = image.subspan(static_cast<std::size_t>(header.lumps[LUMP_ENTITIES].offset),

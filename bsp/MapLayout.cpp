@@ -132,13 +132,15 @@ SaveLayout PlanSave(std::span<const std::uint8_t> image, std::size_t entityTextL
     patch(LumpLengthField(LUMP_ENTITIES), newLumpLength);
     for (int lump = 1; lump < HEADER_LUMPS; ++lump) {
         const LumpEntry& entry = Lump(header, lump);
-        const bool moves = entry.offset >= oldEnd &&
-                           (!entry.IsEmpty() || static_cast<std::uint64_t>(entry.offset) <= image.size());
+        const bool moves =
+            entry.offset >= oldEnd &&
+            (!entry.IsEmpty() || static_cast<std::uint64_t>(entry.offset) <= image.size());
         if (moves) {
             patch(LumpOffsetField(lump), entry.offset + shift);
         } else if (entry.IsEmpty() && entry.offset > head && entry.offset < oldEnd) {
             // An empty lump inside the old entity lump must not end up past a shorter file.
-            patch(LumpOffsetField(lump), std::min<std::int64_t>(entry.offset, head + newLumpLength));
+            patch(LumpOffsetField(lump),
+                  std::min<std::int64_t>(entry.offset, head + newLumpLength));
         }
     }
     return layout;

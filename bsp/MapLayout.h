@@ -60,7 +60,7 @@ struct SaveLayout {
         std::int32_t value;
     };
 
-    std::size_t head = 0;  // the entity lump offset
+    std::size_t head = 0;              // the entity lump offset
     std::size_t entityLumpLength = 0;  // text + NUL
     std::size_t padding = 0;
     std::size_t movedFrom = 0;

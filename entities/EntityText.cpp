@@ -30,8 +30,9 @@ int ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
 
 std::string MakeEditorText(std::string_view entityText) {
     const std::size_t lastBrace = entityText.rfind('}');
-    const std::string_view kept =
-        lastBrace == std::string_view::npos ? std::string_view{} : entityText.substr(0, lastBrace + 1);
+    const std::string_view kept = lastBrace == std::string_view::npos
+                                      ? std::string_view{}
+                                      : entityText.substr(0, lastBrace + 1);
 
     // CR LF pairs to LF and then every LF to CR LF, in one pass: each LF ends up with exactly
     // one CR of its own in front of it, and every other CR stays where it is.
@@ -41,8 +42,8 @@ std::string MakeEditorText(std::string_view entityText) {
     const char* const end = begin + kept.size();
     const char* segment = begin;
     while (segment < end) {
-        const auto* lineFeed =
-            static_cast<const char*>(std::memchr(segment, '\n', static_cast<std::size_t>(end - segment)));
+        const auto* lineFeed = static_cast<const char*>(
+            std::memchr(segment, '\n', static_cast<std::size_t>(end - segment)));
         if (lineFeed == nullptr) {
             editor.append(segment, end);
             break;

@@ -1,7 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "bsp/BspFile.h"
@@ -131,8 +131,8 @@ TEST_F(BspFileFaults, AMapHeldByAnotherProcessIsNeitherLoadedNorSaved) {
         EXPECT_EQ(fixtures::ReadFileBytes(path), original);
 
         EXPECT_EQ(file.Load(path), 1);
-        EXPECT_EQ(sink.Last(),
-                  "Error openning the file: " + path + ".\nMake sure it isn't opened in another program.");
+        EXPECT_EQ(sink.Last(), "Error openning the file: " + path +
+                                   ".\nMake sure it isn't opened in another program.");
     }
     EXPECT_EQ(file.Load(path), 0);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
@@ -30,7 +31,8 @@ protected:
 };
 
 TEST_F(BspFileLoad, ReadsTheEntityTextUpToItsFirstNul) {
-    const std::string path = WriteMap("a.bsp", CMapBuilder().EntityText("{\n\"a\" \"b\"\n}\n", 8).Build());
+    const std::string path =
+        WriteMap("a.bsp", CMapBuilder().EntityText("{\n\"a\" \"b\"\n}\n", 8).Build());
     ASSERT_EQ(file.Load(path), 0);
     EXPECT_STREQ(file.GetEntityText(), "{\n\"a\" \"b\"\n}\n");
     EXPECT_EQ(file.EntityTextLength(), 12u);
@@ -80,7 +82,8 @@ TEST_F(BspFileLoad, DamagedHeadersAreRefusedWithAMessageNamingTheFile) {
     const std::int32_t entityOffset = fixtures::HeaderWord(good, LumpOffsetField(LUMP_ENTITIES));
     Bytes noNul = good;
     // The entity lump is last but one; make it, the texture lump and the rest non-NUL.
-    std::memset(noNul.data() + entityOffset, 'x', noNul.size() - static_cast<std::size_t>(entityOffset));
+    std::memset(noNul.data() + entityOffset, 'x',
+                noNul.size() - static_cast<std::size_t>(entityOffset));
 
     const std::vector<DamagedMap> cases = {
         {"empty", Bytes{}, "shorter than the 124-byte map header"},
@@ -110,6 +113,15 @@ TEST_F(BspFileLoad, DamagedHeadersAreRefusedWithAMessageNamingTheFile) {
         EXPECT_NE(sink.Last().find(damaged.messagePart), std::string::npos) << sink.Last();
         EXPECT_EQ(file.GetEntityText(), nullptr);
     }
+}
+
+TEST_F(BspFileLoad, FilesOfTwoGibibytesOrMoreAreRefusedBeforeReading) {
+    const std::string path = WriteMap("huge.bsp", CMapBuilder().Build());
+    // Sparse: no disk space is used.
+    std::filesystem::resize_file(path, std::uintmax_t{1} << 31);
+    EXPECT_EQ(file.Load(path), 1);
+    EXPECT_EQ(sink.Last(),
+              "The file: " + path + "\nis too large for a map: maps are smaller than 2 GiB.");
 }
 
 TEST_F(BspFileLoad, EntityTextEndingAtTheLastByteOfTheFileIsAccepted) {

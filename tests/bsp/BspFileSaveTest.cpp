@@ -87,8 +87,10 @@ TEST_F(BspFileSave, NineHundredByteMapIsWrittenByteForByte) {
     }
     for (int lump = 1; lump < HEADER_LUMPS; ++lump) {
         if (lump != LUMP_TEXTURES) {
-            EXPECT_EQ(HeaderWord(written, LumpOffsetField(lump)), HeaderWord(original, LumpOffsetField(lump)));
-            EXPECT_EQ(HeaderWord(written, LumpLengthField(lump)), HeaderWord(original, LumpLengthField(lump)));
+            EXPECT_EQ(HeaderWord(written, LumpOffsetField(lump)),
+                      HeaderWord(original, LumpOffsetField(lump)));
+            EXPECT_EQ(HeaderWord(written, LumpLengthField(lump)),
+                      HeaderWord(original, LumpLengthField(lump)));
         }
     }
 }
@@ -152,7 +154,8 @@ TEST_F(BspFileSave, ASecondSaveWithoutReloadWritesACorrectMap) {
     ASSERT_EQ(file.Save(path, longer), 0);
 
     // The same as loading afresh and saving once.
-    const std::string reference = WriteMap("reference.bsp", fixtures::MakeMap(fixtures::MakeEntityText(20)));
+    const std::string reference =
+        WriteMap("reference.bsp", fixtures::MakeMap(fixtures::MakeEntityText(20)));
     CBspFile fresh(sink);
     ASSERT_EQ(fresh.Load(reference), 0);
     std::string again = MakeEditorText(fixtures::MakeEntityText(40));
@@ -173,9 +176,9 @@ std::vector<Bytes> LumpContents(const Bytes& image) {
 
 TEST_F(BspFileSave, OtherLumpOrdersKeepEveryLumpAlignedAndTheChecksum) {
     const std::vector<int> entitiesInTheMiddle = {
-        LUMP_TEXTURES, LUMP_PLANES,  LUMP_LEAFS,     LUMP_VERTEXES,     LUMP_NODES,
-        LUMP_ENTITIES, LUMP_TEXINFO, LUMP_FACES,     LUMP_CLIPNODES,    LUMP_MARKSURFACES,
-        LUMP_SURFEDGES, LUMP_EDGES,  LUMP_MODELS,    LUMP_LIGHTING,     LUMP_VISIBILITY};
+        LUMP_TEXTURES,  LUMP_PLANES,  LUMP_LEAFS,  LUMP_VERTEXES,  LUMP_NODES,
+        LUMP_ENTITIES,  LUMP_TEXINFO, LUMP_FACES,  LUMP_CLIPNODES, LUMP_MARKSURFACES,
+        LUMP_SURFEDGES, LUMP_EDGES,   LUMP_MODELS, LUMP_LIGHTING,  LUMP_VISIBILITY};
     struct Layout {
         const char* name;
         Bytes image;
@@ -201,9 +204,12 @@ TEST_F(BspFileSave, OtherLumpOrdersKeepEveryLumpAlignedAndTheChecksum) {
             const auto before = LumpContents(layout.image);
             const auto after = LumpContents(written);
             for (int lump = 1; lump < HEADER_LUMPS; ++lump) {
-                EXPECT_EQ(after[static_cast<std::size_t>(lump)], before[static_cast<std::size_t>(lump)]) << lump;
+                EXPECT_EQ(after[static_cast<std::size_t>(lump)],
+                          before[static_cast<std::size_t>(lump)])
+                    << lump;
                 EXPECT_EQ(HeaderWord(written, LumpOffsetField(lump)) % 4,
-                          HeaderWord(layout.image, LumpOffsetField(lump)) % 4) << lump;
+                          HeaderWord(layout.image, LumpOffsetField(lump)) % 4)
+                    << lump;
             }
             EXPECT_EQ(MapChecksum(written), checksum);
             const Bytes trailingBefore(layout.image.end() - 13, layout.image.end());
@@ -218,13 +224,15 @@ TEST_F(BspFileSave, OtherLumpOrdersKeepEveryLumpAlignedAndTheChecksum) {
 TEST_F(BspFileSave, LumpsOverlappingTheEntityLumpAreRefusedAndNothingIsWritten) {
     Bytes image = CMapBuilder().Align(4).Build();
     // The lighting lump now covers the entity lump.
-    WriteInt32LE(image, LumpOffsetField(LUMP_LIGHTING), HeaderWord(image, LumpOffsetField(LUMP_ENTITIES)) - 4);
+    WriteInt32LE(image, LumpOffsetField(LUMP_LIGHTING),
+                 HeaderWord(image, LumpOffsetField(LUMP_ENTITIES)) - 4);
     WriteInt32LE(image, LumpLengthField(LUMP_LIGHTING), 8);
     const std::string path = WriteMap("overlap.bsp", image);
     ASSERT_EQ(file.Load(path), 0);
     std::string text = "{\r\n}\r\n";
     EXPECT_EQ(file.Save(path, text), 1);
-    EXPECT_EQ(sink.Last(), "Error saving the file: overlap.bsp.\nIts lighting lump overlaps the entity lump.");
+    EXPECT_EQ(sink.Last(),
+              "Error saving the file: overlap.bsp.\nIts lighting lump overlaps the entity lump.");
     EXPECT_EQ(Read(path), image);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"overlap.bsp"});
     EXPECT_EQ(file.GetEntityText(), nullptr);
@@ -237,13 +245,15 @@ TEST_F(BspFileSave, ALumpSharingBytesWithTheHeaderIsRefused) {
     ASSERT_EQ(file.Load(path), 0);
     std::string text = "{\r\n}\r\n";
     EXPECT_EQ(file.Save(path, text), 1);
-    EXPECT_EQ(sink.Last(), "Error saving the file: header.bsp.\nIts lighting lump overlaps the map header.");
+    EXPECT_EQ(sink.Last(),
+              "Error saving the file: header.bsp.\nIts lighting lump overlaps the map header.");
     EXPECT_EQ(Read(path), image);
 }
 
 TEST_F(BspFileSave, EmptyLumpsNeverPointPastTheEndOfAShrunkenMap) {
     // An empty texture lump inside an entity text that runs past its stored length.
-    Bytes inside = CMapBuilder().EntityText(fixtures::MakeEntityText(8)).Align(4).Trailing({1, 2, 3}).Build();
+    Bytes inside =
+        CMapBuilder().EntityText(fixtures::MakeEntityText(8)).Align(4).Trailing({1, 2, 3}).Build();
     const std::int32_t entityOffset = HeaderWord(inside, LumpOffsetField(LUMP_ENTITIES));
     WriteInt32LE(inside, LumpLengthField(LUMP_ENTITIES), 16);
     WriteInt32LE(inside, LumpOffsetField(LUMP_TEXTURES), entityOffset + 100);

@@ -54,15 +54,24 @@ private:
 
 const char* FileStepName(FileStep step) {
     switch (step) {
-        case FileStep::OpenExclusive: return "open";
-        case FileStep::Size: return "size";
-        case FileStep::Read: return "read";
-        case FileStep::Hold: return "hold";
-        case FileStep::CreateTemporary: return "create temporary";
-        case FileStep::Write: return "write";
-        case FileStep::Flush: return "flush";
-        case FileStep::Close: return "close";
-        case FileStep::Replace: return "replace";
+        case FileStep::OpenExclusive:
+            return "open";
+        case FileStep::Size:
+            return "size";
+        case FileStep::Read:
+            return "read";
+        case FileStep::Hold:
+            return "hold";
+        case FileStep::CreateTemporary:
+            return "create temporary";
+        case FileStep::Write:
+            return "write";
+        case FileStep::Flush:
+            return "flush";
+        case FileStep::Close:
+            return "close";
+        case FileStep::Replace:
+            return "replace";
     }
     return "?";
 }

@@ -40,7 +40,9 @@ public:
                                                  std::string& tempPath) override;
     void Replace(const std::string& tempPath, const std::string& finalPath) override;
     void Remove(const std::string& path) noexcept override { m_inner.Remove(path); }
-    std::string ResolveLinks(const std::string& path) override { return m_inner.ResolveLinks(path); }
+    std::string ResolveLinks(const std::string& path) override {
+        return m_inner.ResolveLinks(path);
+    }
 
 private:
     std::unique_ptr<IFile> Wrap(std::unique_ptr<IFile> file);
