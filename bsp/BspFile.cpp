@@ -110,7 +110,7 @@ int CBspFile::Load(std::string path) {
         m_nImageSize = static_cast<std::uint32_t>(size);
         // Spare room lets a save with a longer text update the image in place; pages never
         // touched cost nothing.
-        m_nImageCapacity = m_nImageSize + std::max<std::size_t>(m_nImageSize / 8, 1u << 20);
+        m_nImageCapacity = m_nImageSize + m_nImageSize / 16 + (64u << 10);
         m_pImage = std::make_unique_for_overwrite<std::uint8_t[]>(m_nImageCapacity);
         // A file that shrank while being read would leave part of the image undefined.
         if (file->Read(m_pImage.get(), m_nImageSize) != m_nImageSize) {
