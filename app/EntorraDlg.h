@@ -1,0 +1,151 @@
+#pragma once
+
+// The main dialog: the map folder and its map list on the left; the search string, the search
+// and delete commands, the shown map's title and spawn census and the entity editor on the
+// right. It holds all state of a run and hands the work to the core.
+
+#include <QDialog>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/DialogUnits.h"
+#include "app/UserPrompt.h"
+#include "bsp/BspFile.h"
+#include "diagnostics/EntityDumpLog.h"
+#include "entities/EntitySearch.h"
+#include "folders/MapList.h"
+#include "folders/Platform.h"
+#include "folders/SettingsStore.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace entorra {
+
+class CScintillaEditor;
+
+// What a run of the dialog works with. Null services are the real ones: message boxes, the
+// platform's folder chooser, the operating system's files.
+struct CDialogSetup {
+    ISettingsStore* settings = nullptr;  // required
+    IUserPrompt* prompt = nullptr;
+    IFolderPicker* picker = nullptr;
+    IFileSystem* fileSystem = nullptr;
+    PlatformRules rules;
+    bool dumpSwitch = false;
+    // From the command line: a folder that overrides the one found, and a map in it to show.
+    std::optional<std::string> startFolder;
+    std::optional<std::string> startMap;
+};
+
+class CEntorraDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CEntorraDlg(CDialogSetup setup, QWidget* parent = nullptr);
+    ~CEntorraDlg() override;
+
+    // Initialises the dialog, then runs it until it closes.
+    int DoModal();
+    void OnInitDialog();
+
+    void OnSelchangeMapList();
+    void ShowSelectedMap();
+    // True when the map was written, or there was nothing to write it into.
+    bool OnSave();
+    // Asks whether to save unsaved changes. False only when the user wanted them saved and
+    // the save failed, so the caller must not drop them.
+    bool PromptSaveChanges();
+    void OnBrowse();
+    int FillMapList(const std::string& mapPattern);
+    void OnFind();
+    void OnFindNext();
+    void OnDelete();
+    void OnDeleteAll();
+    void OnAbout();
+
+    const std::string& MapFolder() const { return m_strMapFolder; }
+    const std::string& CurrentMapName() const { return m_strMapName; }
+    const std::string& CurrentMapPath() const { return m_strMapPath; }
+    int SearchPosition() const { return m_pSearch->SearchPosition(); }
+    const CEntityDumpLog& DumpLog() const { return m_dumpLog; }
+    CScintillaEditor& Editor() { return *m_pEntityText; }
+    const CDialogUnits& Units() const { return m_units; }
+
+protected:
+    void done(int result) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+#if defined(Q_OS_WIN)
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
+
+private:
+    class CComboSearchString final : public ISearchStringSource {
+    public:
+        void SetCombo(const QComboBox* combo) { m_pCombo = combo; }
+        std::string SearchString() const override;
+
+    private:
+        const QComboBox* m_pCombo = nullptr;
+    };
+
+    void CreateControls();
+    void LayOutControls();
+    void FindMapFolder();
+    void StoreMapFolder();
+    // The shut-down steps; false when a failed save keeps the dialog open.
+    bool OnDestroy();
+    int SelectedMapRow() const;
+    void SelectMapRowQuietly(int row);
+    void ShowMapFolder();
+    IUserPrompt& Prompt() {
+        return *m_pPrompt;
+    }
+
+    CDialogSetup m_setup;
+    std::unique_ptr<CMessageBoxPrompt> m_pOwnPrompt;
+    std::unique_ptr<IFolderPicker> m_pOwnPicker;
+    IUserPrompt* m_pPrompt;
+    IFolderPicker* m_pPicker;
+    IFileSystem& m_fileSystem;
+    CDialogUnits m_units;
+
+    std::string m_strMapFolder;
+    std::string m_strMapName;
+    std::string m_strMapPath;
+    std::vector<std::string> m_mapNames;  // the list's entries as bytes, row for row
+    CBspFile m_file;
+    std::string m_strEntityText;
+    CEntityDumpLog m_dumpLog;
+
+    QLabel* m_pSpawnCounts = nullptr;
+    CScintillaEditor* m_pEntityText = nullptr;
+    QComboBox* m_pEntityCombo = nullptr;
+    QLabel* m_pMapTitle = nullptr;
+    QListWidget* m_pMapList = nullptr;
+    QLineEdit* m_pMapFolder = nullptr;
+    QPushButton* m_pBrowse = nullptr;
+    QPushButton* m_pFind = nullptr;
+    QPushButton* m_pFindNext = nullptr;
+    QPushButton* m_pDelete = nullptr;
+    QPushButton* m_pDeleteAll = nullptr;
+    QPushButton* m_pSave = nullptr;
+    QPushButton* m_pExit = nullptr;
+    QLabel* m_pMapFolderLabel = nullptr;
+    QLabel* m_pSearchLabel = nullptr;
+    QLabel* m_pMapFilesLabel = nullptr;
+    QGroupBox* m_pMapsGroup = nullptr;
+    QGroupBox* m_pEntitiesGroup = nullptr;
+
+    CComboSearchString m_searchSource;
+    std::unique_ptr<CEntitySearch> m_pSearch;
+    bool m_bShutDown = false;
+};
+
+}  // namespace entorra

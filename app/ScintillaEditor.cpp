@@ -1,0 +1,240 @@
+#include "app/ScintillaEditor.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QPalette>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "app/EntityLexer.h"
+
+namespace entorra {
+namespace {
+
+using Sci = QsciScintillaBase;
+
+constexpr int kFoldMargin = 2;
+
+unsigned long Pos(int offset) {
+    return static_cast<unsigned long>(offset < 0 ? 0 : offset);
+}
+
+}  // namespace
+
+CScintillaEditor::CScintillaEditor(QWidget* parent)
+    : QsciScintilla(parent),
+      m_pLexer(new CEntityLexer(this)),
+      m_nTextLimit(static_cast<int>(kMaxEditorTextLength)) {
+    // Bytes as they are: no code page, no conversion of what is loaded.
+    Send(SCI_SETCODEPAGE, 0);
+    setUtf8(false);
+    setEolMode(EolWindows);
+    setWrapMode(WrapNone);
+    setAutoIndent(false);
+    setLexer(m_pLexer);
+    setMarginLineNumbers(0, true);
+    setMarginSensitivity(1, false);
+    setMarginWidth(1, 0);
+    setFolding(BoxedTreeFoldStyle, kFoldMargin);
+    setBraceMatching(SloppyBraceMatch);
+    Send(SCI_SETSCROLLWIDTH, 1);
+    Send(SCI_SETSCROLLWIDTHTRACKING, 1);
+    Send(SCI_SETMODEVENTMASK, static_cast<unsigned long>(SC_MODEVENTMASKALL));
+    ApplyColours();
+    UpdateMarginWidth();
+
+    connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &CScintillaEditor::OnModified);
+    connect(this, &QsciScintilla::linesChanged, this, &CScintillaEditor::UpdateMarginWidth);
+}
+
+CScintillaEditor::~CScintillaEditor() = default;
+
+int CScintillaEditor::Length() const {
+    return static_cast<int>(Send(SCI_GETLENGTH));
+}
+
+std::string_view CScintillaEditor::BorrowText() {
+    // Scintilla closes its gap and keeps a NUL after the text.
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return {text, static_cast<std::size_t>(Length())};
+}
+
+TextSelection CScintillaEditor::GetSelection() const {
+    return {static_cast<int>(Send(SCI_GETSELECTIONSTART)),
+            static_cast<int>(Send(SCI_GETSELECTIONEND))};
+}
+
+void CScintillaEditor::SetSelection(int start, int end) {
+    const int length = Length();
+    start = std::clamp(start, 0, length);
+    end = std::clamp(end, 0, length);
+    Send(SCI_SETSEL, Pos(start), end);
+}
+
+void CScintillaEditor::ScrollCaret() {
+    Send(SCI_SCROLLCARET);
+}
+
+void CScintillaEditor::ReplaceSelection(std::string_view replacement) {
+    const TextSelection selection = GetSelection();
+    if (selection.start == selection.end && replacement.empty()) {
+        return;  // no change, and the save point stays
+    }
+    Send(SCI_TARGETFROMSELECTION);
+    SendScintilla(SCI_REPLACETARGET, static_cast<std::uintptr_t>(replacement.size()),
+                  replacement.data());
+    const int caret = selection.start + static_cast<int>(replacement.size());
+    Send(SCI_SETEMPTYSELECTION, Pos(caret));
+}
+
+void CScintillaEditor::DeleteRanges(std::span<const TextRange> ranges) {
+    int removed = 0;
+    int caret = 0;
+    for (const TextRange& range : ranges) {
+        if (range.end > range.start) {
+            caret = range.start - removed;
+            removed += range.end - range.start;
+        }
+    }
+    if (removed == 0) {
+        return;
+    }
+    // From the back, so the offsets of the ranges still to go stay valid.
+    Send(SCI_BEGINUNDOACTION);
+    for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+        if (range->end > range->start) {
+            Send(SCI_DELETERANGE, Pos(range->start), range->end - range->start);
+        }
+    }
+    Send(SCI_ENDUNDOACTION);
+    Send(SCI_SETEMPTYSELECTION, Pos(caret));
+}
+
+void CScintillaEditor::Focus() {
+    setFocus(Qt::OtherFocusReason);
+}
+
+bool CScintillaEditor::IsModified() const {
+    return Send(SCI_GETMODIFY) != 0;
+}
+
+void CScintillaEditor::ClearModified() {
+    Send(SCI_SETSAVEPOINT);
+}
+
+void CScintillaEditor::SetText(std::string_view text) {
+    m_bSettingText = true;
+    Send(SCI_SETUNDOCOLLECTION, 0);
+    Send(SCI_CLEARALL);
+    SendScintilla(SCI_ADDTEXT, static_cast<std::uintptr_t>(text.size()), text.data());
+    Send(SCI_SETUNDOCOLLECTION, 1);
+    Send(SCI_EMPTYUNDOBUFFER);
+    Send(SCI_GOTOPOS, 0);
+    Send(SCI_SETSAVEPOINT);
+    m_bSettingText = false;
+    UpdateMarginWidth();
+}
+
+std::string CScintillaEditor::GetText() const {
+    const auto* text = static_cast<const char*>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    return std::string(text, static_cast<std::size_t>(Length()));
+}
+
+void CScintillaEditor::BeginUndoGroup() {
+    Send(SCI_BEGINUNDOACTION);
+}
+
+void CScintillaEditor::EndUndoGroup() {
+    Send(SCI_ENDUNDOACTION);
+}
+
+void CScintillaEditor::Undo() {
+    Send(SCI_UNDO);
+}
+
+bool CScintillaEditor::CanUndo() const {
+    return Send(SCI_CANUNDO) != 0;
+}
+
+void CScintillaEditor::OnModified(int /*position*/, int type, const char* /*text*/, int length,
+                                  int /*linesAdded*/, int /*line*/, int /*foldNow*/,
+                                  int /*foldPrev*/, int /*token*/, int /*annotationLines*/) {
+    if ((type & SC_MOD_INSERTCHECK) != 0) {
+        if (!m_bSettingText && std::int64_t{Length()} + length > m_nTextLimit) {
+            m_bRefused = true;
+            m_bRefusedAtSavePoint = !IsModified();
+            SendScintilla(SCI_CHANGEINSERTION, std::uintptr_t{0}, "");
+            QApplication::beep();
+        }
+    } else if ((type & SC_MOD_INSERTTEXT) != 0 && m_bRefused) {
+        m_bRefused = false;
+        if (m_bRefusedAtSavePoint) {
+            Send(SCI_SETSAVEPOINT);
+        }
+    }
+}
+
+void CScintillaEditor::keyPressEvent(QKeyEvent* event) {
+    // Escape belongs to the dialog, which closes on it, as it does from every other control.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !isListActive() &&
+        !isCallTipActive()) {
+        event->ignore();
+        return;
+    }
+    QsciScintilla::keyPressEvent(event);
+}
+
+bool CScintillaEditor::focusNextPrevChild(bool next) {
+    // Tab moves on to the next control, as from any tab stop of the dialog.
+    return QWidget::focusNextPrevChild(next);
+}
+
+void CScintillaEditor::changeEvent(QEvent* event) {
+    QsciScintilla::changeEvent(event);
+    if (!m_bApplyingColours &&
+        (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)) {
+        ApplyColours();
+    }
+}
+
+void CScintillaEditor::ApplyColours() {
+    m_bApplyingColours = true;
+    const QPalette colours = palette();
+    const QColor paper = colours.color(QPalette::Base);
+    const QColor text = colours.color(QPalette::Text);
+    m_bDark = paper.lightness() < text.lightness();
+
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_pLexer->SetScheme(m_bDark, text, paper, font);
+    setMarginsFont(font);
+    setMarginsBackgroundColor(colours.color(QPalette::Window));
+    setMarginsForegroundColor(colours.color(QPalette::PlaceholderText));
+    setFoldMarginColors(colours.color(QPalette::Window), colours.color(QPalette::Window));
+    setCaretForegroundColor(text);
+    setSelectionBackgroundColor(colours.color(QPalette::Highlight));
+    setSelectionForegroundColor(colours.color(QPalette::HighlightedText));
+    setMatchedBraceBackgroundColor(m_bDark ? QColor(0x3a, 0x4d, 0x63) : QColor(0xc8, 0xe1, 0xff));
+    setMatchedBraceForegroundColor(text);
+    setUnmatchedBraceForegroundColor(m_bDark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x00, 0x00));
+    m_nMarginDigits = 0;
+    UpdateMarginWidth();
+    m_bApplyingColours = false;
+}
+
+void CScintillaEditor::UpdateMarginWidth() {
+    int digits = 1;
+    for (long lines = Send(SCI_GETLINECOUNT); lines >= 10; lines /= 10) {
+        ++digits;
+    }
+    if (digits < 3) {
+        digits = 3;
+    }
+    if (digits != m_nMarginDigits) {
+        m_nMarginDigits = digits;
+        setMarginWidth(0, QString(digits + 1, QLatin1Char('9')));
+    }
+}
+
+}  // namespace entorra

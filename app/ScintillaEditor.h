@@ -1,0 +1,76 @@
+#pragma once
+
+// The entity editor control: a Scintilla editor behind the core's editor interface. It holds
+// the text as bytes (code page 0, bytes in and bytes out), ends the lines it makes with CR LF
+// and leaves lone CR and LF bytes alone. The search and delete commands read its text in place.
+
+#include <Qsci/qsciscintilla.h>
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "entities/EntityEditor.h"
+
+namespace entorra {
+
+class CEntityLexer;
+
+class CScintillaEditor final : public QsciScintilla, public IEntityEditor {
+    Q_OBJECT
+public:
+    explicit CScintillaEditor(QWidget* parent = nullptr);
+    ~CScintillaEditor() override;
+
+    std::string_view BorrowText() override;
+    TextSelection GetSelection() const override;
+    void SetSelection(int start, int end) override;
+    void ScrollCaret() override;
+    void ReplaceSelection(std::string_view replacement) override;
+    void DeleteRanges(std::span<const TextRange> ranges) override;
+    void Focus() override;
+
+    bool IsModified() const override;
+    void ClearModified() override;
+
+    int GetTextLimit() const override { return m_nTextLimit; }
+    void SetTextLimit(int limit) override { m_nTextLimit = limit; }
+
+    void SetText(std::string_view text) override;
+    std::string GetText() const override;
+
+    void BeginUndoGroup() override;
+    void EndUndoGroup() override;
+    void Undo() override;
+
+    int Length() const;
+    bool CanUndo() const;
+    bool IsDarkScheme() const { return m_bDark; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void OnModified(int position, int type, const char* text, int length, int linesAdded, int line,
+                    int foldNow, int foldPrev, int token, int annotationLines);
+    void ApplyColours();
+    void UpdateMarginWidth();
+    long Send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const {
+        return SendScintilla(message, wParam, lParam);
+    }
+
+    CEntityLexer* m_pLexer;
+    int m_nTextLimit;
+    int m_nMarginDigits = 0;
+    bool m_bDark = false;
+    bool m_bApplyingColours = false;
+    bool m_bSettingText = false;
+    // An insertion refused for the limit still leaves Scintilla thinking the text changed;
+    // these put the save point back when nothing had changed before it.
+    bool m_bRefused = false;
+    bool m_bRefusedAtSavePoint = false;
+};
+
+}  // namespace entorra
