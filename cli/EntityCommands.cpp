@@ -1,173 +1,145 @@
 // show, census, find and delete-all: the dialog's entity commands on each map, run on the
 // in-memory editor with the same code the dialog runs.
 
-#include <algorithm>
-#include <ostream>
+#include <cstdlib>
+#include <optional>
 
-#include "bsp/BspFile.h"
 #include "bsp/Format.h"
+#include "bsp/MapInfo.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
+#include "cli/MapWrite.h"
+#include "cli/ShownMap.h"
 #include "entities/EntitySearch.h"
-#include "entities/EntityText.h"
-#include "entities/MemoryEditor.h"
 
 namespace entorra::cli {
 
 namespace {
 
-// The editor's limit when the dialog starts.
-constexpr int kInitialTextLimit = 500000;
-
-// One map shown as the dialog shows it: loaded, in editor form, modified flag clear.
-class CShownMap {
+// Delete All's message as one line.
+class CLineSink final : public IMessageSink {
 public:
-    explicit CShownMap(IMessageSink& sink) : m_file(sink) {
-        m_editor.SetTextLimit(kInitialTextLimit);
-    }
-
-    bool Show(const std::string& path) {
-        if (m_file.Load(path) != 0) {
-            return false;
-        }
-        const std::string text =
-            MakeEditorText(std::string_view(m_file.GetEntityText(), m_file.EntityTextLength()));
-        const std::size_t doubled = 2 * text.size();
-        if (static_cast<std::size_t>(m_editor.GetTextLimit()) < doubled) {
-            m_editor.SetTextLimit(
-                static_cast<int>(std::min<std::size_t>(doubled, kMaxEditorTextLength)));
-        }
-        m_editor.SetText(text);
-        m_editor.ClearModified();
-        return true;
-    }
-
-    // The editor's whole text into the map, as the dialog's Save: 0 saved.
-    int Save(const std::string& path) {
-        std::string text = m_editor.GetText();
-        const int result = m_file.Save(path, text);
-        m_editor.ClearModified();
-        return result;
-    }
-
-    CMemoryEditor& Editor() { return m_editor; }
-
-private:
-    CBspFile m_file;
-    CMemoryEditor m_editor;
-};
-
-// Delete All's message as one line behind the map's name.
-class CMapLineSink final : public IMessageSink {
-public:
-    CMapLineSink(std::ostream& out, const std::string& map) : m_out(out), m_map(map) {}
-
     void ShowMessage(const std::string& text) override {
-        std::string line = text;
+        line = text;
         for (char& c : line) {
             if (c == '\n') {
                 c = ' ';
             }
         }
-        m_out << m_map << ": " << line << '\n';
-        m_bSaid = true;
+        said = true;
     }
-    bool Said() const { return m_bSaid; }
-
-private:
-    std::ostream& m_out;
-    const std::string& m_map;
-    bool m_bSaid = false;
+    std::string line;
+    bool said = false;
 };
 
 }  // namespace
 
-int RunShow(const std::string& map, std::ostream& out, IMessageSink& sink) {
-    CShownMap shown(sink);
-    if (!shown.Show(map)) {
-        return 1;
-    }
-    const std::string_view text = shown.Editor().BorrowText();
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return 0;
+int RunShow(const CommandContext& context, const std::vector<std::string>& operands) {
+    const bool several = ExpandOperands(operands, context.recursive, context.sink).size() > 1;
+    return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
+        CShownMap shown(report.Sink(), context.fileSystem);
+        if (!shown.Show(map)) {
+            report.Fail();
+            return;
+        }
+        const std::string_view text = shown.Editor().BorrowText();
+        report.figures["text"] = JsonText(text);
+        if (several) {
+            report.text = "==> " + map + " <==\r\n";
+        }
+        report.text.append(text);
+    });
 }
 
-int RunCensus(const std::vector<std::string>& maps, std::ostream& out, IMessageSink& sink) {
-    int status = 0;
-    for (const std::string& map : maps) {
-        CShownMap shown(sink);
+int RunCensus(const CommandContext& context, const std::vector<std::string>& operands) {
+    return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
+        CShownMap shown(report.Sink(), context.fileSystem);
         if (!shown.Show(map)) {
-            status = 1;
-            continue;
+            report.Fail();
+            return;
         }
         CFixedSearchString unused;
-        CEntitySearch search(shown.Editor(), unused, sink);
+        CEntitySearch search(shown.Editor(), unused, report.Sink());
         // The dialog's order of evaluation.
         const int vip = search.CountEntityBlocks("info_vip_start");
         const int ct = search.CountEntityBlocks("info_player_start");
         const int t = search.CountEntityBlocks("info_player_deathmatch");
-        out << map << ": " << Format("T= %d CT= %d VIP= %d", t, ct, vip) << '\n';
-    }
-    return status;
+        report.figures["T"] = t;
+        report.figures["CT"] = ct;
+        report.figures["VIP"] = vip;
+        report.text = map + ": " + Format("T= %d CT= %d VIP= %d", t, ct, vip) + '\n';
+    });
 }
 
-int RunFind(const std::string& searchString, const std::vector<std::string>& maps,
-            std::ostream& out, IMessageSink& sink) {
-    int status = 0;
-    for (const std::string& map : maps) {
-        CShownMap shown(sink);
+int RunFind(const CommandContext& context, const std::string& searchString,
+            const std::vector<std::string>& operands) {
+    return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
+        CShownMap shown(report.Sink(), context.fileSystem);
         if (!shown.Show(map)) {
-            status = 1;
-            continue;
+            report.Fail();
+            return;
         }
         CMemoryEditor& editor = shown.Editor();
         CFixedSearchString source(searchString);
-        CEntitySearch search(editor, source, sink);
+        CEntitySearch search(editor, source, report.Sink());
+        Json blocks = Json::array();
         const auto print = [&](const TextSelection& selection) {
             const std::string_view block = editor.BorrowText().substr(
                 static_cast<std::size_t>(selection.start),
                 static_cast<std::size_t>(selection.end - selection.start));
-            out << map << ' ' << selection.start << ' ' << selection.end << '\n';
-            out.write(block.data(), static_cast<std::streamsize>(block.size()));
+            report.text += Format("%s %d %d\n", map.c_str(), selection.start, selection.end);
+            report.text.append(block);
             if (block.empty() || block.back() != '\n') {
-                out << '\n';
+                report.text += '\n';
             }
+            blocks.push_back(
+                {{"start", selection.start}, {"end", selection.end}, {"text", JsonText(block)}});
         };
 
         // Find, then Find Next until it finds nothing or wraps round to the first block.
         search.SetSearchPosition(0);
-        if (!search.FindFromPosition()) {
-            continue;
+        if (search.FindFromPosition()) {
+            const TextSelection first = editor.GetSelection();
+            print(first);
+            while (search.FindFromPosition() && editor.GetSelection() != first) {
+                print(editor.GetSelection());
+            }
         }
-        const TextSelection first = editor.GetSelection();
-        print(first);
-        while (search.FindFromPosition() && editor.GetSelection() != first) {
-            print(editor.GetSelection());
-        }
-    }
-    return status;
+        report.figures["search"] = JsonText(searchString);
+        report.figures["blocks"] = std::move(blocks);
+    });
 }
 
-int RunDeleteAll(const std::string& searchString, const std::vector<std::string>& maps, bool dryRun,
-                 std::ostream& out, IMessageSink& sink) {
-    int status = 0;
-    for (const std::string& map : maps) {
-        CShownMap shown(sink);
+int RunDeleteAll(const CommandContext& context, const std::string& searchString,
+                 const std::vector<std::string>& operands, const WriteOptions& options) {
+    return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
+        CShownMap shown(report.Sink(), context.fileSystem);
         if (!shown.Show(map)) {
-            status = 1;
-            continue;
+            report.Fail();
+            return;
         }
         CFixedSearchString source(searchString);
-        CMapLineSink report(out, map);
-        CEntitySearch search(shown.Editor(), source, report);
+        CLineSink said;
+        CEntitySearch search(shown.Editor(), source, said);
         search.OnDeleteAll();
-        if (!report.Said()) {
-            out << map << ": nothing deleted\n";
+        // The count, as Delete All reported it.
+        int deleted = 0;
+        if (said.said) {
+            deleted = std::atoi(said.line.c_str());
         }
-        if (!dryRun && shown.Editor().IsModified() && shown.Save(map) != 0) {
-            status = 1;
+        report.figures["search"] = JsonText(searchString);
+        report.figures["deleted"] = deleted;
+        report.text = map + ": " + (said.said ? said.line : std::string("nothing deleted")) + '\n';
+        if (!shown.Editor().IsModified()) {
+            const std::optional<std::uint32_t> checksum = MapChecksum(shown.File().Image());
+            const Json checksumJson = checksum ? Json(ChecksumText(*checksum)) : Json(nullptr);
+            report.figures["checksumBefore"] = checksumJson;
+            report.figures["checksumAfter"] = checksumJson;
+            report.figures["written"] = false;
+            return;
         }
-    }
-    return status;
+        WriteMap(context, shown.File(), map, shown.Editor().GetText(), options, report);
+    });
 }
 
 }  // namespace entorra::cli

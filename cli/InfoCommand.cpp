@@ -1,21 +1,39 @@
 #include <iomanip>
-#include <ostream>
+#include <sstream>
 
 #include "bsp/BspFile.h"
 #include "bsp/MapInfo.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
 
 namespace entorra::cli {
 
-int RunInfo(const std::vector<std::string>& maps, std::ostream& out, IMessageSink& sink) {
-    int status = 0;
-    for (const std::string& map : maps) {
-        CBspFile file(sink);
+int RunInfo(const CommandContext& context, const std::vector<std::string>& operands) {
+    return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
+        CBspFile file(report.Sink(), context.fileSystem);
         if (file.Load(map) != 0) {
-            status = 1;
-            continue;
+            report.Fail();
+            return;
         }
         const MapInfo info = DescribeMap(file.Image(), file.EntityTextLength());
+
+        Json lumps = Json::array();
+        for (const PlacedLump& lump : info.lumpsInFileOrder) {
+            lumps.push_back({{"index", lump.index},
+                             {"name", LumpName(lump.index)},
+                             {"offset", lump.entry.offset},
+                             {"length", lump.entry.length}});
+        }
+        report.figures["version"] = info.version;
+        report.figures["size"] = file.Image().size();
+        report.figures["lumps"] = std::move(lumps);
+        report.figures["meetsFileOrder"] = info.meetsFileOrder;
+        report.figures["entityBytes"] = info.entityTextLength;
+        report.figures["entityBlocks"] = info.entityBlockCount;
+        report.figures["checksum"] =
+            info.checksum ? Json(ChecksumText(*info.checksum)) : Json(nullptr);
+
+        std::ostringstream out;
         out << map << '\n';
         out << "  version      " << info.version << '\n';
         out << "  size         " << file.Image().size() << " bytes\n";
@@ -27,20 +45,19 @@ int RunInfo(const std::vector<std::string>& maps, std::ostream& out, IMessageSin
                 << std::setw(12) << lump.entry.length << '\n';
         }
         out << "  file order   "
-            << (info.meetsFileOrder ? "entity lump followed by the texture lump, which ends the file"
-                                    : "lumps or bytes follow the entity lump; a save moves them and keeps every byte")
+            << (info.meetsFileOrder
+                    ? "entity lump followed by the texture lump, which ends the file"
+                    : "lumps or bytes follow the entity lump; a save moves them and keeps every "
+                      "byte")
             << '\n';
         out << "  entities     " << info.entityTextLength << " bytes of text, "
             << info.entityBlockCount << " blocks\n";
-        out << "  checksum     ";
-        if (info.checksum) {
-            out << std::hex << std::setw(8) << std::setfill('0') << *info.checksum << std::dec
-                << std::setfill(' ') << '\n';
-        } else {
-            out << "unavailable (a lump lies outside the file)\n";
-        }
-    }
-    return status;
+        out << "  checksum     "
+            << (info.checksum ? ChecksumText(*info.checksum)
+                              : std::string("unavailable (a lump lies outside the file)"))
+            << '\n';
+        report.text = out.str();
+    });
 }
 
 }  // namespace entorra::cli

@@ -1,71 +1,158 @@
 // export and import: the entity text between a map and a plain text file.
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <ostream>
+#include <map>
 
 #include "bsp/AtomicWrite.h"
 #include "bsp/BspFile.h"
 #include "bsp/Format.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
+#include "cli/MapWrite.h"
+#include "entities/EntityLint.h"
 
 namespace entorra::cli {
+namespace fs = std::filesystem;
 
-std::string EntityFilePathFor(const std::string& mapPath) {
-    const std::filesystem::path path(mapPath);
-    std::string extension = path.extension().string();
-    for (char& c : extension) {
+namespace {
+
+std::string Lowered(std::string text) {
+    for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    if (extension == ".bsp") {
+    return text;
+}
+
+std::string EntityFileIn(const std::string& folder, const std::string& map) {
+    return (fs::path(folder) / fs::path(EntityFilePathFor(map)).filename()).string();
+}
+
+}  // namespace
+
+bool HasMapExtension(const std::string& path) {
+    return Lowered(fs::path(path).extension().string()) == ".bsp";
+}
+
+std::string EntityFilePathFor(const std::string& mapPath) {
+    if (HasMapExtension(mapPath)) {
         return mapPath.substr(0, mapPath.size() - 4) + ".ent";
     }
     return mapPath + ".ent";
 }
 
-int RunExport(const std::vector<std::string>& maps, const std::string& outputFolder,
-              std::ostream& out, IMessageSink& sink) {
-    int status = 0;
+int RunExport(const CommandContext& context, const std::vector<std::string>& operands,
+              const std::string& outputFolder) {
+    const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
+    if (maps.empty()) {
+        context.sink.ShowMessage("No maps to work on.");
+        return 1;
+    }
+    // Maps of the same name from different folders would write one file in outputFolder:
+    // the first keeps it, the others fail rather than overwrite it.
+    std::vector<std::string> targets;
+    std::map<std::string, std::string> firstMapOf;
     for (const std::string& map : maps) {
-        CBspFile file(sink);
-        if (file.Load(map) != 0) {
-            status = 1;
-            continue;
+        targets.push_back(outputFolder.empty() ? EntityFilePathFor(map)
+                                               : EntityFileIn(outputFolder, map));
+        firstMapOf.try_emplace(targets.back(), map);
+    }
+    return RunBatch(context, maps, [&](std::size_t index, CMapReport& report) {
+        const std::string& map = maps[index];
+        const std::string& target = targets[index];
+        report.figures["entityFile"] = JsonText(target);
+        if (firstMapOf.at(target) != map) {
+            report.Fail(Format("Error writing the file: %s.\nIt is the entity file of %s too.",
+                               target.c_str(), firstMapOf.at(target).c_str()));
+            return;
         }
-        std::string target = EntityFilePathFor(map);
-        if (!outputFolder.empty()) {
-            target = (std::filesystem::path(outputFolder) /
-                      std::filesystem::path(target).filename()).string();
+        CBspFile file(report.Sink(), context.fileSystem);
+        if (file.Load(map) != 0) {
+            report.Fail();
+            return;
         }
         try {
-            WriteFileAtomically(RealFileSystem(), target, file.GetEntityText(),
+            WriteFileAtomically(context.fileSystem, target, file.GetEntityText(),
                                 file.EntityTextLength());
-            out << map << " -> " << target << '\n';
         } catch (const CFileError& error) {
-            sink.ShowMessage(Format("Error writing the file: %s.\n%s", target.c_str(), error.what()));
-            status = 1;
+            report.Fail(Format("Error writing the file: %s.\n%s", target.c_str(), error.what()));
+            return;
         }
-    }
-    return status;
+        report.figures["entityBytes"] = file.EntityTextLength();
+        report.text = map + " -> " + target + '\n';
+    });
 }
 
-int RunImport(const std::string& map, const std::string& entityFile, std::ostream& out,
-              IMessageSink& sink) {
-    const std::string source = entityFile.empty() ? EntityFilePathFor(map) : entityFile;
-    std::ifstream input(source, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-    if (!input.is_open() || input.bad()) {
-        sink.ShowMessage(Format("Error reading the entity file: %s.", source.c_str()));
+ImportOperands SplitImportOperands(const std::vector<std::string>& positionals) {
+    ImportOperands split{positionals, {}};
+    if (positionals.size() == 2) {
+        std::error_code error;
+        const std::string& second = positionals[1];
+        if (!HasMapExtension(second) && !fs::is_directory(second, error)) {
+            split.maps.pop_back();
+            split.entityFile = second;
+        }
+    }
+    return split;
+}
+
+int RunImport(const CommandContext& context, const std::vector<std::string>& operands,
+              const std::string& entitySource, const WriteOptions& options) {
+    const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
+    if (maps.empty()) {
+        context.sink.ShowMessage("No maps to work on.");
         return 1;
     }
-    CBspFile file(sink);
-    if (file.Load(map) != 0 || file.Save(map, text) != 0) {
-        return 1;
+    std::error_code error;
+    const bool fromFolder = !entitySource.empty() && fs::is_directory(entitySource, error);
+    if (!entitySource.empty() && !fromFolder && maps.size() != 1) {
+        context.sink.ShowMessage(Format("The entity file %s is for one map, not %zu.",
+                                        entitySource.c_str(), maps.size()));
+        return 2;
     }
-    out << source << " -> " << map << '\n';
-    return 0;
+    return RunBatch(context, maps, [&](std::size_t index, CMapReport& report) {
+        const std::string& map = maps[index];
+        const std::string source = entitySource.empty() ? EntityFilePathFor(map)
+                                   : fromFolder         ? EntityFileIn(entitySource, map)
+                                                        : entitySource;
+        report.figures["entityFile"] = JsonText(source);
+        report.text = source + " -> " + map + '\n';
+
+        std::ifstream input(source, std::ios::binary);
+        std::string text((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
+        if (!input.is_open() || input.bad()) {
+            report.Fail(Format("Error reading the entity file: %s.", source.c_str()));
+            return;
+        }
+
+        // A typo in the text can stop the server when it loads the map: refuse it first.
+        const std::vector<LintFinding> findings = LintEntityText(text);
+        Json findingsJson = Json::array();
+        for (const LintFinding& finding : findings) {
+            report.text += Format("  %s:%d: %s: %s\n", source.c_str(), finding.line,
+                                  LintSeverityName(finding.severity), finding.message.c_str());
+            findingsJson.push_back({{"line", finding.line},
+                                    {"severity", LintSeverityName(finding.severity)},
+                                    {"message", JsonText(finding.message)}});
+        }
+        report.figures["findings"] = std::move(findingsJson);
+        const int errors = CountFindings(findings, LintSeverity::Error);
+        if (errors > 0 && !options.force) {
+            report.Fail(
+                Format("The entity file %s has %d error(s); %s was not changed.\nUse "
+                       "--force to import it anyway.",
+                       source.c_str(), errors, map.c_str()));
+            return;
+        }
+
+        CBspFile file(report.Sink(), context.fileSystem);
+        if (file.Load(map) != 0) {
+            report.Fail();
+            return;
+        }
+        WriteMap(context, file, map, std::move(text), options, report);
+    });
 }
 
 }  // namespace entorra::cli

@@ -1,59 +1,128 @@
-#include <CLI/CLI.hpp>
+#include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <iostream>
+#include <thread>
 
 #include "cli/Commands.h"
 #include "cli/ConsoleSink.h"
 
+namespace {
+
+constexpr const char* kFooter =
+    "MAP operands may be map files or folders: a folder stands for its *.bsp files (matched\n"
+    "without regard to case, sorted), with -r for those of its subfolders too.\n"
+    "Exit status: 0 every map succeeded, 1 any map failed (the others are still done),\n"
+    "2 usage error. See entorra-cli(1).";
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace entorra::cli;
 
-    CLI::App app{"entorra-cli: read and rewrite the entity lump of Half-Life (BSP30) maps"};
+    CLI::App app{
+        "entorra-cli: read, check and rewrite the entity lump of Half-Life (BSP30) maps. Only "
+        "the entity lump changes; the map checksum clients compare stays the same."};
     app.set_version_flag("--version", "Entorra " ENTORRA_VERSION);
     app.require_subcommand(1);
+    app.footer(kFooter);
+
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    unsigned jobs = cores;
+    bool json = false;
+    bool recursive = false;
+    app.add_option("-j,--jobs", jobs,
+                   "Maps worked on at once (default: the number of cores); the output is the "
+                   "same for any number")
+        ->check(CLI::Range(1u, 1024u))
+        ->default_val(cores);
+    app.add_flag("--json", json,
+                 "One JSON array on stdout: per map its path, ok, the message on failure and "
+                 "the command's figures");
+    app.add_flag("-r,--recursive", recursive, "Folders include the maps of their subfolders");
+    app.fallthrough();
 
     std::vector<std::string> maps;
     std::string outputFolder;
-    std::string map;
-    std::string entityFile;
+    std::string entityFolder;
+    std::string searchString;
+    WriteOptions writeOptions;
 
     CLI::App* info = app.add_subcommand(
-        "info", "Version, lumps in file order, save layout, entity text size and map checksum");
-    info->add_option("MAP", maps, "Map files")->required();
+        "info",
+        "Per map: version, size, lumps in file order, save layout, entity text size and "
+        "blocks, and the map checksum the engine compares between client and server");
+    info->add_option("MAP", maps, "Maps or folders")->required();
 
-    CLI::App* exportCommand =
-        app.add_subcommand("export", "Write each map's entity text to MAP.ent beside it");
-    exportCommand->add_option("MAP", maps, "Map files")->required();
+    CLI::App* exportCommand = app.add_subcommand(
+        "export", "Write each map's entity text, byte for byte, to MAP.ent beside it");
+    exportCommand->add_option("MAP", maps, "Maps or folders")->required();
     exportCommand->add_option("-o,--output", outputFolder, "Write the .ent files into this folder")
         ->check(CLI::ExistingDirectory);
 
-    CLI::App* importCommand = app.add_subcommand(
-        "import", "Save an entity file into a map, as the dialog's Save does with that text");
-    importCommand->add_option("MAP", map, "Map file")->required();
-    importCommand->add_option("ENTFILE", entityFile, "Entity text (default: MAP with .ent)");
+    const auto addWriteFlags = [&](CLI::App* command) {
+        command->add_flag("--dry-run", writeOptions.dryRun,
+                          "Report what would change, with the checksum after; write nothing");
+        command->add_flag("--backup", writeOptions.backup,
+                          "Copy the map to MAP.bsp.bak before changing it; an existing backup "
+                          "is never overwritten");
+    };
 
-    std::string searchString;
-    bool dryRun = false;
+    CLI::App* importCommand = app.add_subcommand(
+        "import",
+        "Save entity files into maps as the dialog's Save does (MAP.ent beside each map, "
+        "ENTFILE for a single map, or NAME.ent from --from DIR); reports the checksum before "
+        "and after");
+    importCommand->add_option("MAP", maps, "Maps or folders, or MAP ENTFILE")->required();
+    importCommand->add_option("--from", entityFolder, "Take NAME.ent for each map from this folder")
+        ->check(CLI::ExistingDirectory);
+    importCommand->add_flag("--force", writeOptions.force,
+                            "Import an entity file even when check finds errors in it");
+    addWriteFlags(importCommand);
 
     CLI::App* show =
-        app.add_subcommand("show", "Print the map's entity text in editor form (CR LF line ends)");
-    show->add_option("MAP", map, "Map file")->required();
+        app.add_subcommand("show", "Print the entity text in editor form (CR LF line ends)");
+    show->add_option("MAP", maps, "Maps or folders")->required();
 
     CLI::App* census = app.add_subcommand(
         "census", "Spawn census per map, as the dialog shows it: \"T= %d CT= %d VIP= %d\"");
-    census->add_option("MAP", maps, "Map files")->required();
+    census->add_option("MAP", maps, "Maps or folders")->required();
 
     CLI::App* find = app.add_subcommand(
         "find",
         "Blocks that Find and Find Next select, in order: map, selection start and end, text");
     find->add_option("STRING", searchString, "Search string (case-sensitive)")->required();
-    find->add_option("MAP", maps, "Map files")->required();
+    find->add_option("MAP", maps, "Maps or folders")->required();
 
     CLI::App* deleteAll = app.add_subcommand(
-        "delete-all", "Delete every block containing STRING, as Delete All does, and save the map");
+        "delete-all",
+        "Delete every block containing STRING, as Delete All does, and save the map when "
+        "anything was deleted; reports the checksum before and after");
     deleteAll->add_option("STRING", searchString, "Search string (case-sensitive)")->required();
-    deleteAll->add_option("MAP", maps, "Map files")->required();
-    deleteAll->add_flag("--dry-run", dryRun, "Report what would be deleted; write nothing");
+    deleteAll->add_option("MAP", maps, "Maps or folders")->required();
+    addWriteFlags(deleteAll);
+
+    CLI::App* check = app.add_subcommand(
+        "check",
+        "Validate map files (header, lumps inside the file, overlaps, file order, alignment, "
+        "the entity lump's NUL) and lint entity texts (braces, quotes, text outside blocks, "
+        "classname, key/value lines, duplicate keys); .ent files are linted. Errors give exit "
+        "status 1. Never writes");
+    check->add_option("MAP", maps, "Maps, folders or .ent files")->required();
+
+    std::string left;
+    std::string right;
+    CLI::App* diff = app.add_subcommand(
+        "diff",
+        "Entity blocks added, removed and changed from A to B, matched by classname, "
+        "targetname and origin, with the changed keys. A and B are maps or .ent files, or two "
+        "folders whose maps are paired by name");
+    diff->add_option("A", left, "Map, .ent file or folder")->required();
+    diff->add_option("B", right, "Map, .ent file or folder")->required();
+
+    for (CLI::App* command : app.get_subcommands({})) {
+        command->footer(kFooter);
+    }
 
     try {
         app.parse(argc, argv);
@@ -65,23 +134,42 @@ int main(int argc, char** argv) {
     }
 
     CConsoleSink sink;
+    CommandContext context{std::cout, sink};
+    context.jobs = jobs;
+    context.json = json;
+    context.recursive = recursive;
+    context.progress = ::isatty(STDERR_FILENO) != 0 ? &std::cerr : nullptr;
+
     if (*info) {
-        return RunInfo(maps, std::cout, sink);
+        return RunInfo(context, maps);
     }
     if (*exportCommand) {
-        return RunExport(maps, outputFolder, std::cout, sink);
+        return RunExport(context, maps, outputFolder);
+    }
+    if (*importCommand) {
+        ImportOperands operands = SplitImportOperands(maps);
+        if (!operands.entityFile.empty() && !entityFolder.empty()) {
+            std::cerr << "import takes either ENTFILE or --from, not both.\n";
+            return 2;
+        }
+        return RunImport(context, operands.maps,
+                         operands.entityFile.empty() ? entityFolder : operands.entityFile,
+                         writeOptions);
     }
     if (*show) {
-        return RunShow(map, std::cout, sink);
+        return RunShow(context, maps);
     }
     if (*census) {
-        return RunCensus(maps, std::cout, sink);
+        return RunCensus(context, maps);
     }
     if (*find) {
-        return RunFind(searchString, maps, std::cout, sink);
+        return RunFind(context, searchString, maps);
     }
     if (*deleteAll) {
-        return RunDeleteAll(searchString, maps, dryRun, std::cout, sink);
+        return RunDeleteAll(context, searchString, maps, writeOptions);
     }
-    return RunImport(map, entityFile, std::cout, sink);
+    if (*check) {
+        return RunCheck(context, maps);
+    }
+    return RunDiff(context, left, right);
 }

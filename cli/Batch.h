@@ -1,0 +1,90 @@
+#pragma once
+
+// Runs one command over many maps: operands expanded to maps, maps worked on in parallel,
+// each map's output held back until every map before it has been printed, so that the output
+// is the same for any number of jobs.
+
+#include <cstddef>
+#include <functional>
+#include <iosfwd>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "bsp/FileSystem.h"
+#include "bsp/MessageSink.h"
+
+namespace entorra::cli {
+
+using Json = nlohmann::ordered_json;
+
+// What every command is given.
+struct CommandContext {
+    std::ostream& out;
+    IMessageSink& sink;  // messages to the user: stderr in the tool
+    IFileSystem& fileSystem = RealFileSystem();
+    unsigned jobs = 1;
+    bool json = false;
+    bool recursive = false;
+    // The stream a progress bar is drawn on, or null for none.
+    std::ostream* progress = nullptr;
+};
+
+// Maps and folders to maps: a folder gives its *.bsp files (matched without regard to case,
+// sorted), with `recursive` those of its subfolders too, each folder's maps before its
+// subfolders'. Other operands are taken as maps in the order given, so that one that does not
+// exist fails as a map. The same file named twice is worked on once.
+std::vector<std::string> ExpandOperands(const std::vector<std::string>& operands, bool recursive,
+                                        IMessageSink& sink);
+
+// One map's share of a command's output.
+class CMapReport {
+public:
+    explicit CMapReport(std::string map);
+
+    const std::string& Map() const { return m_strMap; }
+    bool Ok() const { return m_bOk; }
+
+    // Marks the map failed with the last message shown for it.
+    void Fail();
+    // Shows the message and marks the map failed with it.
+    void Fail(const std::string& message);
+
+    // Text-mode output for stdout.
+    std::string text;
+    // The command's figures for the JSON output.
+    Json figures = Json::object();
+
+    IMessageSink& Sink() { return m_sink; }
+    const std::vector<std::string>& Messages() const { return m_sink.messages; }
+    const std::string& Failure() const { return m_strFailure; }
+
+    // {"map", "ok", "message" on failure, figures...}
+    Json ToJson() const;
+
+private:
+    class CRecorder final : public IMessageSink {
+    public:
+        void ShowMessage(const std::string& message) override { messages.push_back(message); }
+        std::vector<std::string> messages;
+    };
+
+    std::string m_strMap;
+    bool m_bOk = true;
+    std::string m_strFailure;
+    CRecorder m_sink;
+};
+
+using MapTask = std::function<void(std::size_t index, CMapReport& report)>;
+
+// Runs task for each of the items (maps, or a label per piece of work), with up to
+// context.jobs at once, and prints the reports in item order: text and messages as each is
+// ready, or one JSON array at the end. 0 when every report is ok, 1 otherwise.
+int RunBatch(const CommandContext& context, const std::vector<std::string>& items,
+             const MapTask& task);
+
+// Maps from operands, then RunBatch; 1 without running anything when there is no map at all.
+int RunOnMaps(const CommandContext& context, const std::vector<std::string>& operands,
+              const std::function<void(const std::string& map, CMapReport& report)>& task);
+
+}  // namespace entorra::cli

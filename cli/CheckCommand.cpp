@@ -1,0 +1,80 @@
+// check: a map file's layout and the lint of its entity text, or the lint of an entity file.
+// Reads only.
+
+#include <fstream>
+#include <iterator>
+
+#include "bsp/BspFile.h"
+#include "bsp/Format.h"
+#include "cli/Commands.h"
+#include "cli/Json.h"
+#include "cli/MapFileCheck.h"
+#include "cli/Sources.h"
+#include "entities/EntityLint.h"
+
+namespace entorra::cli {
+
+namespace {
+
+// Findings of the text, then the file's, each group in its own order.
+void Report(const std::string& map, std::vector<LintFinding> findings, CMapReport& report) {
+    Json list = Json::array();
+    for (const LintFinding& finding : findings) {
+        const char* severity = LintSeverityName(finding.severity);
+        if (finding.line > 0) {
+            report.text += Format("%s:%d: %s: %s\n", map.c_str(), finding.line, severity,
+                                  finding.message.c_str());
+        } else {
+            report.text += Format("%s: %s: %s\n", map.c_str(), severity, finding.message.c_str());
+        }
+        list.push_back({{"line", finding.line > 0 ? Json(finding.line) : Json(nullptr)},
+                        {"severity", severity},
+                        {"message", JsonText(finding.message)}});
+    }
+    const int errors = CountFindings(findings, LintSeverity::Error);
+    const int warnings = CountFindings(findings, LintSeverity::Warning);
+    report.figures["errors"] = errors;
+    report.figures["warnings"] = warnings;
+    report.figures["findings"] = std::move(list);
+    const std::string summary = Format("%d error(s), %d warning(s)", errors, warnings);
+    if (errors > 0) {
+        report.text += map + ": " + summary + '\n';
+        report.Fail(map + ": " + summary);
+    } else {
+        report.text += map + ": " + (findings.empty() ? std::string("ok") : summary) + '\n';
+    }
+}
+
+}  // namespace
+
+int RunCheck(const CommandContext& context, const std::vector<std::string>& operands) {
+    return RunOnMaps(context, operands, [&](const std::string& path, CMapReport& report) {
+        if (IsEntityFileName(path)) {
+            std::string text;
+            if (ReadEntityTextOf(context, path, report, text)) {
+                Report(path, LintEntityText(text), report);
+            }
+            return;
+        }
+        std::vector<std::uint8_t> image;
+        if (!ReadWholeFile(context.fileSystem, path, image)) {
+            // The map file object's own message says why.
+            CBspFile file(report.Sink(), context.fileSystem);
+            if (file.Load(path) != 0) {
+                report.Fail();
+            } else {
+                report.Fail(Format("Error openning the file: %s.\n", path.c_str()));
+            }
+            return;
+        }
+        MapFileCheck check = CheckMapFile(image);
+        std::vector<LintFinding> findings;
+        if (check.entityText) {
+            findings = LintEntityText(*check.entityText);
+        }
+        findings.insert(findings.end(), check.findings.begin(), check.findings.end());
+        Report(path, std::move(findings), report);
+    });
+}
+
+}  // namespace entorra::cli

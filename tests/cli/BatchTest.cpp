@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "cli/Batch.h"
+#include "cli/Commands.h"
+#include "tests/cli/CliTestSupport.h"
+
+namespace entorra::cli {
+namespace {
+
+class Batch : public testing::CliTest {
+protected:
+    // Twelve maps, two of them broken, and a missing one.
+    std::vector<std::string> MixedOperands() {
+        for (int i = 0; i < 10; ++i) {
+            Map(Format("maps/m%02d.bsp", i), fixtures::MakeEntityText(5 + 7 * i));
+        }
+        fixtures::WriteFileBytes(dir.File("maps/v29.bsp"),
+                                 fixtures::CMapBuilder().Version(29).Build());
+        fixtures::WriteFileBytes(dir.File("maps/short.bsp"), fixtures::Bytes(40, 7));
+        return {dir.File("maps"), dir.File("missing.bsp")};
+    }
+
+    // stdout and the messages of one run.
+    std::string Run(unsigned jobs, bool json,
+                    int (*command)(const CommandContext&, const std::vector<std::string>&)) {
+        sink.messages.clear();
+        const int status = command(Context(jobs, json), MixedOperands());
+        std::string all = std::to_string(status) + "\n" + out.str();
+        for (const std::string& message : sink.messages) {
+            all += "|" + message;
+        }
+        return all;
+    }
+};
+
+TEST_F(Batch, FoldersGiveTheirMapsSortedWithoutRegardToCase) {
+    const std::string b = Map("f/b.bsp");
+    const std::string a = Map("f/A.BSP");
+    const std::string c = Map("f/c.Bsp");
+    const std::string deep = Map("f/sub/d.bsp");
+    const std::string deeper = Map("f/sub/Z/e.bsp");
+    WriteText(dir.File("f/notes.txt"), "not a map");
+    const std::string folder = dir.File("f");
+
+    EXPECT_EQ(ExpandOperands({folder}, false, sink), (std::vector<std::string>{a, b, c}));
+    EXPECT_EQ(ExpandOperands({folder}, true, sink),
+              (std::vector<std::string>{a, b, c, deep, deeper}));
+    // Operands keep their order; a file named twice, however spelled, is worked on once.
+    EXPECT_EQ(
+        ExpandOperands({c, dir.File("missing.bsp"), folder, dir.File("f/./c.Bsp")}, false, sink),
+        (std::vector<std::string>{c, dir.File("missing.bsp"), a, b}));
+    EXPECT_TRUE(sink.messages.empty());
+
+    std::filesystem::create_directories(dir.File("empty"));
+    EXPECT_TRUE(ExpandOperands({dir.File("empty")}, false, sink).empty());
+    EXPECT_EQ(sink.Last(), "No maps in the folder: " + dir.File("empty") + ".");
+    EXPECT_EQ(RunCensus(Context(), {dir.File("empty")}), 1);
+}
+
+TEST_F(Batch, ParallelRunsPrintExactlyWhatOneJobPrints) {
+    using Command = int (*)(const CommandContext&, const std::vector<std::string>&);
+    for (const Command command :
+         {Command{&RunCensus}, Command{&RunInfo}, Command{&RunCheck}, Command{&RunShow}}) {
+        for (const bool json : {false, true}) {
+            const std::string single = Run(1, json, command);
+            EXPECT_EQ(single.substr(0, 2), "1\n");
+            for (const unsigned jobs : {2u, 3u, 8u}) {
+                EXPECT_EQ(Run(jobs, json, command), single) << jobs << " jobs, json " << json;
+            }
+        }
+    }
+}
+
+TEST_F(Batch, AFailingMapDoesNotStopTheOthers) {
+    const std::vector<std::string> operands = MixedOperands();
+    EXPECT_EQ(RunCensus(Context(2, true), operands), 1);
+    const nlohmann::json maps = Json();
+    ASSERT_EQ(maps.size(), 13u);
+    int ok = 0;
+    for (const auto& map : maps) {
+        ASSERT_TRUE(map.contains("map"));
+        if (map["ok"].get<bool>()) {
+            ++ok;
+            EXPECT_FALSE(map.contains("message"));
+            EXPECT_TRUE(map["T"].is_number() && map["CT"].is_number() && map["VIP"].is_number());
+        } else {
+            EXPECT_FALSE(map["message"].get<std::string>().empty());
+        }
+    }
+    EXPECT_EQ(ok, 10);
+    EXPECT_EQ(maps[11]["message"], "BSP is version 29, not 30");
+    EXPECT_EQ(maps[12]["map"], dir.File("missing.bsp"));
+}
+
+TEST_F(Batch, ATaskThatThrowsFailsItsMapOnly) {
+    const CommandContext context = Context(2, true);
+    const int status =
+        RunBatch(context, {"a", "b", "c"}, [](std::size_t index, CMapReport& report) {
+            if (index == 1) {
+                throw std::runtime_error("out of memory");
+            }
+            report.figures["index"] = index;
+        });
+    EXPECT_EQ(status, 1);
+    const nlohmann::json maps = Json();
+    EXPECT_EQ(maps[0]["index"], 0);
+    EXPECT_EQ(maps[1]["message"], "b: out of memory");
+    EXPECT_EQ(maps[2]["ok"], true);
+}
+
+}  // namespace
+}  // namespace entorra::cli

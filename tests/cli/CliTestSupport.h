@@ -1,0 +1,81 @@
+#pragma once
+
+// A folder of generated maps and a command context whose output the test reads.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "bsp/Format.h"
+#include "cli/Batch.h"
+#include "cli/Commands.h"
+#include "tests/fixtures/MapBuilder.h"
+#include "tests/support/TestSupport.h"
+
+namespace entorra::cli::testing {
+
+inline const std::string kEntities =
+    "{\n\"classname\" \"worldspawn\"\n}\n"
+    "{\n\"classname\" \"info_player_deathmatch\"\n}\n"
+    "{\n\"classname\" \"info_player_start\"\n}\n"
+    "{\n\"classname\" \"info_player_deathmatch\"\n}\n";
+
+// What a file is, as far as "nothing was written" is concerned: its bytes and its times.
+struct FileState {
+    fixtures::Bytes bytes;
+    std::int64_t modifiedNs = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const FileState&, const FileState&) = default;
+};
+
+inline FileState StateOf(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return {};
+    }
+    return {fixtures::ReadFileBytes(path),
+            static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+            static_cast<std::uint64_t>(status.st_ino)};
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    std::string Map(const std::string& name, const std::string& entities = kEntities) {
+        const std::string path = dir.File(name);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        fixtures::WriteFileBytes(path, fixtures::MakeMap(entities));
+        return path;
+    }
+
+    void WriteText(const std::string& path, const std::string& text) {
+        fixtures::WriteFileBytes(path, fixtures::Bytes(text.begin(), text.end()));
+    }
+
+    CommandContext Context(unsigned jobs = 1, bool json = false) {
+        out.str("");
+        CommandContext context{out, sink};
+        context.jobs = jobs;
+        context.json = json;
+        return context;
+    }
+
+    CommandContext Context(IFileSystem& fileSystem, unsigned jobs = 1, bool json = false) {
+        out.str("");
+        CommandContext context{out, sink, fileSystem};
+        context.jobs = jobs;
+        context.json = json;
+        return context;
+    }
+
+    nlohmann::json Json() const { return nlohmann::json::parse(out.str()); }
+
+    entorra::testing::CTempDir dir;
+    entorra::testing::CRecordingSink sink;
+    std::ostringstream out;
+};
+
+}  // namespace entorra::cli::testing

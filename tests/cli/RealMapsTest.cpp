@@ -1,0 +1,111 @@
+// Every command on the real maps beside the project, when they are there: on copies in a
+// temporary folder, since the commands that write are run too.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "bsp/BspFile.h"
+#include "bsp/MapInfo.h"
+#include "cli/Json.h"
+#include "folders/MapList.h"
+#include "tests/cli/CliTestSupport.h"
+
+namespace entorra::cli {
+namespace {
+
+class RealMaps : public testing::CliTest {
+protected:
+    void SetUp() override {
+        if (entorra::testing::SharedMaps().empty()) {
+            GTEST_SKIP() << "no real maps beside the project";
+        }
+        std::filesystem::create_directories(dir.File("maps"));
+        for (const auto& map : entorra::testing::SharedMaps()) {
+            maps.push_back(dir.File("maps/" + map.filename().string()));
+            std::filesystem::copy_file(map, maps.back());
+            std::filesystem::permissions(maps.back(), std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add);
+        }
+        std::sort(maps.begin(), maps.end(), MapNameLess);
+    }
+
+    std::string ChecksumOf(const std::string& path) {
+        CBspFile file(sink);
+        EXPECT_EQ(file.Load(path), 0);
+        return ChecksumText(MapChecksum(file.Image()).value());
+    }
+
+    std::vector<std::string> maps;
+};
+
+TEST_F(RealMaps, ReadingCommandsGiveTheirFieldsForEveryMap) {
+    const std::string folder = dir.File("maps");
+    ASSERT_EQ(RunInfo(Context(2, true), {folder}), 0);
+    nlohmann::json result = Json();
+    ASSERT_EQ(result.size(), maps.size());
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        EXPECT_EQ(result[i]["map"], maps[i]);
+        EXPECT_EQ(result[i]["version"], 30);
+        EXPECT_EQ(result[i]["lumps"].size(), 15u);
+        EXPECT_EQ(result[i]["checksum"], ChecksumOf(maps[i]));
+    }
+    ASSERT_EQ(RunCensus(Context(2, true), {folder}), 0);
+    for (const auto& map : Json()) {
+        EXPECT_TRUE(map["T"].is_number() && map["CT"].is_number() && map["VIP"].is_number());
+    }
+    ASSERT_EQ(RunFind(Context(2, true), "light", {folder}), 0);
+    for (const auto& map : Json()) {
+        for (const auto& block : map["blocks"]) {
+            EXPECT_LT(block["start"].get<int>(), block["end"].get<int>());
+            EXPECT_NE(block["text"].get<std::string>().find("light"), std::string::npos);
+        }
+    }
+    ASSERT_EQ(RunShow(Context(2, true), {folder}), 0);
+    EXPECT_EQ(Json().size(), maps.size());
+
+    // No map has an error; what they have are keys given twice and one unusual layout.
+    ASSERT_EQ(RunCheck(Context(2, true), {folder}), 0);
+    for (const auto& map : Json()) {
+        EXPECT_EQ(map["errors"], 0) << map.dump();
+        for (const auto& finding : map["findings"]) {
+            const std::string message = finding["message"];
+            EXPECT_TRUE(message.rfind("duplicate key", 0) == 0 ||
+                        message.rfind("the entity lump is not followed", 0) == 0)
+                << message;
+        }
+    }
+}
+
+TEST_F(RealMaps, WritesKeepTheChecksumOfEveryMap) {
+    const std::string folder = dir.File("maps");
+    std::vector<std::string> checksums;
+    for (const std::string& map : maps) {
+        checksums.push_back(ChecksumOf(map));
+    }
+    ASSERT_EQ(RunExport(Context(2), {folder}, ""), 0);
+
+    // Each map gets its own text back: reported and real checksums stay, the diff is empty.
+    ASSERT_EQ(RunImport(Context(2, true), {folder}, "", {.backup = true}), 0);
+    nlohmann::json result = Json();
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        EXPECT_EQ(result[i]["checksumBefore"], checksums[i]);
+        EXPECT_EQ(result[i]["checksumAfter"], checksums[i]);
+        EXPECT_EQ(ChecksumOf(maps[i]), checksums[i]);
+        EXPECT_TRUE(std::filesystem::exists(maps[i] + ".bak"));
+        ASSERT_EQ(RunDiff(Context(1, true), maps[i], EntityFilePathFor(maps[i])), 0);
+        EXPECT_TRUE(Json()[0]["added"].empty() && Json()[0]["removed"].empty() &&
+                    Json()[0]["changed"].empty());
+    }
+
+    ASSERT_EQ(RunDeleteAll(Context(2, true), "light", {folder}, {}), 0);
+    result = Json();
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        EXPECT_EQ(result[i]["checksumBefore"], checksums[i]);
+        EXPECT_EQ(result[i]["checksumAfter"], checksums[i]);
+        EXPECT_EQ(ChecksumOf(maps[i]), checksums[i]);
+    }
+}
+
+}  // namespace
+}  // namespace entorra::cli

@@ -1,0 +1,71 @@
+// The built program: exit statuses, help, output in pipes.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "tests/cli/CliTestSupport.h"
+
+namespace entorra::cli {
+namespace {
+
+class Tool : public testing::CliTest {
+protected:
+    // Runs entorra-cli with the arguments; its stdout and stderr go to files.
+    int Run(const std::string& arguments) {
+        const std::string command = std::string("'") + ENTORRA_CLI_PATH + "' " + arguments + " >'" +
+                                    dir.File("stdout") + "' 2>'" + dir.File("stderr") + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Read(const std::string& name) {
+        std::ifstream input(dir.File(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
+    }
+};
+
+TEST_F(Tool, ExitStatusesAndHelp) {
+    const std::string a = Map("maps/a.bsp");
+    Map("maps/b.bsp");
+    EXPECT_EQ(Run("--version"), 0);
+    EXPECT_EQ(Read("stdout"), "Entorra 1.7.0\n");
+    EXPECT_EQ(Run("census '" + a + "'"), 0);
+    EXPECT_EQ(Run("census '" + a + "' '" + dir.File("none.bsp") + "'"), 1);
+    EXPECT_EQ(Read("stdout"), a + ": T= 2 CT= 1 VIP= 0\n");
+    EXPECT_EQ(Run(""), 2);
+    EXPECT_EQ(Run("census"), 2);
+    EXPECT_EQ(Run("--jobs 0 census '" + a + "'"), 2);
+    EXPECT_EQ(Run("frobnicate"), 2);
+    EXPECT_EQ(Run("import '" + a + "' '" + dir.File("maps") + "' --from '" + dir.File("maps") +
+                  "' --bogus"),
+              2);
+
+    EXPECT_EQ(Run("--help"), 0);
+    for (const char* command : {"info", "export", "import", "show", "census", "find", "delete-all",
+                                "check", "diff", "--json", "--jobs", "Exit status"}) {
+        EXPECT_NE(Read("stdout").find(command), std::string::npos) << command;
+    }
+    EXPECT_EQ(Run("delete-all --help"), 0);
+    for (const char* option : {"--dry-run", "--backup", "STRING", "MAP"}) {
+        EXPECT_NE(Read("stdout").find(option), std::string::npos) << option;
+    }
+}
+
+TEST_F(Tool, JsonGoesToStdoutAndNoProgressBarIntoAPipe) {
+    Map("maps/a.bsp");
+    Map("maps/b.bsp");
+    EXPECT_EQ(Run("census --json --jobs 2 '" + dir.File("maps") + "' '" + dir.File("x.bsp") + "'"),
+              1);
+    const nlohmann::json maps = nlohmann::json::parse(Read("stdout"));
+    ASSERT_EQ(maps.size(), 3u);
+    EXPECT_EQ(maps[1]["T"], 2);
+    EXPECT_EQ(maps[2]["ok"], false);
+    EXPECT_EQ(Read("stderr"), "Error openning the file: " + dir.File("x.bsp") +
+                                  ".\nMake sure it isn't opened in another program.\n");
+}
+
+}  // namespace
+}  // namespace entorra::cli
