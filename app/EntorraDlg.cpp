@@ -167,7 +167,13 @@ CEntorraDlg::CEntorraDlg(CDialogSetup setup, QWidget* parent)
     LayOutControls();
 }
 
-CEntorraDlg::~CEntorraDlg() = default;
+CEntorraDlg::~CEntorraDlg() {
+    // Hiding the window on the way out moves the focus, and a field that loses it may still
+    // signal (the combo box chooses the entry typed into it); the handlers are gone by then.
+    for (QObject* child : findChildren<QObject*>()) {
+        child->disconnect(this);
+    }
+}
 
 void CEntorraDlg::CreateControls() {
     // Group boxes first, so that they lie beneath the controls they frame.

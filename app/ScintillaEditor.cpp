@@ -102,6 +102,7 @@ void CScintillaEditor::DeleteRanges(std::span<const TextRange> ranges) {
         return;
     }
     // From the back, so the offsets of the ranges still to go stay valid.
+    const CQuietChanges quiet(*this);
     Send(SCI_BEGINUNDOACTION);
     for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
         if (range->end > range->start) {
@@ -151,7 +152,38 @@ void CScintillaEditor::EndUndoGroup() {
 }
 
 void CScintillaEditor::Undo() {
-    Send(SCI_UNDO);
+    undo();
+}
+
+void CScintillaEditor::undo() {
+    const CQuietChanges quiet(*this);
+    QsciScintilla::undo();
+}
+
+void CScintillaEditor::redo() {
+    const CQuietChanges quiet(*this);
+    QsciScintilla::redo();
+}
+
+CScintillaEditor::CQuietChanges::CQuietChanges(CScintillaEditor& editor)
+    : m_editor(editor),
+      m_nMask(editor.Send(SCI_GETMODEVENTMASK)),
+      m_nLines(static_cast<int>(editor.Send(SCI_GETLINECOUNT))) {
+    // A report goes out when any bit of its kind is in the mask, and a change of the text
+    // carries the bit of who made it as well: both kinds of bits go.
+    const long quiet = m_nMask & ~(SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT | SC_MOD_BEFOREINSERT |
+                                   SC_MOD_BEFOREDELETE | SC_PERFORMED_USER | SC_PERFORMED_UNDO |
+                                   SC_PERFORMED_REDO | SC_MULTISTEPUNDOREDO |
+                                   SC_LASTSTEPINUNDOREDO | SC_STARTACTION | SC_MULTILINEUNDOREDO);
+    m_editor.Send(SCI_SETMODEVENTMASK, static_cast<unsigned long>(quiet));
+}
+
+CScintillaEditor::CQuietChanges::~CQuietChanges() {
+    m_editor.Send(SCI_SETMODEVENTMASK, static_cast<unsigned long>(m_nMask));
+    emit m_editor.textChanged();
+    if (m_editor.Send(SCI_GETLINECOUNT) != m_nLines) {
+        emit m_editor.linesChanged();
+    }
 }
 
 bool CScintillaEditor::CanUndo() const {
@@ -177,6 +209,14 @@ void CScintillaEditor::OnModified(int /*position*/, int type, const char* /*text
 }
 
 void CScintillaEditor::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Undo)) {
+        undo();
+        return;
+    }
+    if (event->matches(QKeySequence::Redo)) {
+        redo();
+        return;
+    }
     // Escape belongs to the dialog, which closes on it, as it does from every other control.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !isListActive() &&
         !isCallTipActive()) {

@@ -45,6 +45,10 @@ public:
 
     int Length() const;
     bool CanUndo() const;
+
+    // Undo and redo of many changes at once run as one batch (see CQuietChanges).
+    void undo() override;
+    void redo() override;
     bool IsDarkScheme() const { return m_bDark; }
 
 protected:
@@ -53,6 +57,22 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Scintilla reports every single insertion and deletion, and the report of each costs time
+    // in proportion to the length of the text (Qt's accessibility offsets). A batch of
+    // thousands (Delete All, or its undo) goes unreported and is announced once at its end.
+    class CQuietChanges {
+    public:
+        explicit CQuietChanges(CScintillaEditor& editor);
+        ~CQuietChanges();
+        CQuietChanges(const CQuietChanges&) = delete;
+        CQuietChanges& operator=(const CQuietChanges&) = delete;
+
+    private:
+        CScintillaEditor& m_editor;
+        long m_nMask;
+        int m_nLines;
+    };
+
     void OnModified(int position, int type, const char* text, int length, int linesAdded, int line,
                     int foldNow, int foldPrev, int token, int annotationLines);
     void ApplyColours();

@@ -574,6 +574,20 @@ TEST_F(DialogSwitch, AFailedSaveStaysOnTheEditedMap) {
     EXPECT_EQ(Title(), "Entities for map a.bsp");
 }
 
+TEST_F(DialogSearch, TypingAnEntryAndClosingWhileTheFieldHasTheFocusIsSafe) {
+    WriteMap("de_a.bsp", kSpawnText);
+    Start();
+    m_dlg->show();
+    m_dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dlg.get()));
+    Select("de_a.bsp");
+    Combo()->lineEdit()->setFocus();
+    Combo()->lineEdit()->selectAll();
+    QTest::keyClicks(Combo()->lineEdit(), "light");
+    m_dlg.reset();  // the field loses the focus while the dialog goes
+    SUCCEED();
+}
+
 using DialogAbout = DialogFixture;
 
 TEST_F(DialogAbout, F1AndTheContextMenuItemOpenTheAboutBox) {

@@ -143,6 +143,31 @@ TEST(ScintillaEditor, DeleteAllIsOneUndoStep) {
     EXPECT_FALSE(editor.IsModified());
 }
 
+TEST(ScintillaEditor, ThousandsOfDeletionsAreOneQuickStepForTheKeyboardsUndoToo) {
+    QDialog window;
+    auto* editor = new CScintillaEditor(&window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const std::string text = MakeEditorText(fixtures::MakeEntityText(20000));
+    editor->SetText(text);
+    int changes = 0;
+    QObject::connect(editor, &QsciScintilla::textChanged, [&] { ++changes; });
+    CFixedSearchString search("light");
+    CRecordingSink sink;
+    CEntitySearch command(*editor, search, sink);
+    command.OnDeleteAll();
+    EXPECT_EQ(sink.messages.at(0), "4000 entities containing the string\n\"light\"\nwere deleted.");
+    EXPECT_EQ(changes, 1);  // announced once, not per block
+    EXPECT_TRUE(editor->IsModified());
+
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(editor->GetText(), text);
+    EXPECT_FALSE(editor->IsModified());
+    QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(editor->GetText().find("light"), std::string::npos);
+}
+
 TEST(ScintillaEditor, RefusesTypingPastTheLimitWithoutCountingItAsAChange) {
     QDialog window;
     auto* editor = new CScintillaEditor(&window);
