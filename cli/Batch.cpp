@@ -1,9 +1,16 @@
 #include "cli/Batch.h"
 
+#include <sys/stat.h>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -115,12 +122,20 @@ std::vector<std::string> ExpandOperands(const std::vector<std::string>& operands
             expanded.push_back(operand);
         }
     }
+    // A file is known by its device and inode, whatever path names it; one that cannot be
+    // looked at by its path.
     std::vector<std::string> maps;
-    std::set<std::string> seen;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seenFiles;
+    std::set<std::string> seenPaths;
     for (std::string& map : expanded) {
-        std::error_code error;
-        const fs::path identity = fs::weakly_canonical(map, error);
-        if (seen.insert(error ? map : identity.string()).second) {
+        struct stat status {};
+        const bool fresh = ::stat(map.c_str(), &status) == 0
+                               ? seenFiles
+                                     .emplace(static_cast<std::uint64_t>(status.st_dev),
+                                              static_cast<std::uint64_t>(status.st_ino))
+                                     .second
+                               : seenPaths.insert(map).second;
+        if (fresh) {
             maps.push_back(std::move(map));
         }
     }
@@ -230,6 +245,14 @@ int RunBatch(const CommandContext& context, const std::vector<std::string>& item
         context.out.flush();
     }
     return status;
+}
+
+void TuneAllocatorForBatches() {
+#if defined(__GLIBC__)
+    // Up to the size of the largest maps; larger blocks are still mapped on their own.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
 }
 
 int RunOnMaps(const CommandContext& context, const std::vector<std::string>& operands,

@@ -83,6 +83,11 @@ using MapTask = std::function<void(std::size_t index, CMapReport& report)>;
 int RunBatch(const CommandContext& context, const std::vector<std::string>& items,
              const MapTask& task);
 
+// Map images are a little over a megabyte each. The allocator would map and unmap each from
+// the system, and every unmap stops the other jobs' threads to flush their address caches;
+// kept in the heap, the memory of one map is reused for the next. Called once at start.
+void TuneAllocatorForBatches();
+
 // Maps from operands, then RunBatch; 1 without running anything when there is no map at all.
 int RunOnMaps(const CommandContext& context, const std::vector<std::string>& operands,
               const std::function<void(const std::string& map, CMapReport& report)>& task);

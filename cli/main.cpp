@@ -19,6 +19,7 @@ constexpr const char* kFooter =
 
 int main(int argc, char** argv) {
     using namespace entorra::cli;
+    TuneAllocatorForBatches();
 
     CLI::App app{
         "entorra-cli: read, check and rewrite the entity lump of Half-Life (BSP30) maps. Only "
