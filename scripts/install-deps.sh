@@ -7,7 +7,7 @@ set -euo pipefail
 
 profile=${1:-run}
 packages=(cmake ninja-build g++ pkg-config zlib1g-dev libcli11-dev nlohmann-json3-dev
-          qt6-base-dev libqscintilla2-qt6-dev libgl-dev)
+          qt6-base-dev libqscintilla2-qt6-dev libqt6svg6 libgl-dev)
 if [ "$profile" = test ]; then
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
                xvfb xauth)

@@ -247,9 +247,14 @@ class CRatioReporter final : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
+        // Single runs, or the median of repetitions when there are some.
         for (const Run& run : runs) {
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (run.error_occurred) {
+                continue;
+            }
+            if (run.run_type == Run::RT_Iteration ||
+                (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")) {
+                times[run.run_name.str()] = run.GetAdjustedRealTime();
             }
         }
     }

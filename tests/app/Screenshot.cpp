@@ -1,13 +1,13 @@
 // Draws the main dialog showing a map into a PNG, for the documentation:
-//   entorra_screenshot MAP.bsp OUT.png [WIDTH HEIGHT]
+//   entorra_screenshot MAP.bsp OUT.png [SEARCH]
 // The settings live in memory, so the user's own are neither read nor written.
 
 #include <QApplication>
+#include <QComboBox>
 #include <QListWidget>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/CommandLine.h"
 #include "app/EntorraDlg.h"
@@ -18,7 +18,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s MAP.bsp OUT.png [WIDTH HEIGHT]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s MAP.bsp OUT.png [SEARCH]\n", argv[0]);
         return 2;
     }
     using namespace entorra;
@@ -36,11 +36,12 @@ int main(int argc, char** argv) {
     setup.startMap = start.mapName;
     CEntorraDlg dialog(setup);
     dialog.OnInitDialog();
-    if (argc >= 5) {
-        dialog.resize(std::atoi(argv[3]), std::atoi(argv[4]));
-    }
     dialog.show();
-    dialog.OnFind();  // show a selected block too
+    if (argc >= 4) {
+        dialog.findChild<QComboBox*>(QString::fromLatin1(IDC_ENTITY_COMBO))
+            ->setEditText(QString::fromLocal8Bit(argv[3]));
+    }
+    dialog.OnFind();  // a found block, selected
     QTimer::singleShot(300, &app, &QApplication::quit);
     app.exec();
     const bool saved = dialog.grab().save(QString::fromLocal8Bit(argv[2]));
