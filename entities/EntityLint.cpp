@@ -14,6 +14,8 @@ struct Token {
     Kind kind = Bare;
     std::string_view text;
     int line = 0;
+    // Lines as the pair rule sees them: a lone CR ends one too, as it does in the editor.
+    int row = 0;
     bool unterminated = false;
 };
 
@@ -48,6 +50,7 @@ std::vector<Token> Tokenise(std::string_view text, CFindings& findings) {
     std::vector<Token> tokens;
     std::size_t at = 0;
     int line = 1;
+    int row = 1;
     const std::size_t size = text.size();
     while (at < size) {
         const char c = text[at];
@@ -57,6 +60,12 @@ std::vector<Token> Tokenise(std::string_view text, CFindings& findings) {
         }
         if (c == '\n') {
             ++line;
+            ++row;
+            ++at;
+            continue;
+        }
+        if (c == '\r' && (at + 1 == size || text[at + 1] != '\n')) {
+            ++row;
             ++at;
             continue;
         }
@@ -72,6 +81,7 @@ std::vector<Token> Tokenise(std::string_view text, CFindings& findings) {
         }
         Token token;
         token.line = line;
+        token.row = row;
         if (c == '{' || c == '}') {
             token.kind = c == '{' ? Token::Open : Token::Close;
             token.text = text.substr(at, 1);
@@ -80,7 +90,8 @@ std::vector<Token> Tokenise(std::string_view text, CFindings& findings) {
             token.kind = Token::Quoted;
             const std::size_t begin = at + 1;
             std::size_t end = begin;
-            while (end < size && text[end] != '"' && text[end] != '\n' && text[end] != '\0') {
+            while (end < size && text[end] != '"' && text[end] != '\n' && text[end] != '\0' &&
+                   !(text[end] == '\r' && (end + 1 == size || text[end + 1] != '\n'))) {
                 ++end;
             }
             if (end < size && text[end] == '"') {
@@ -157,9 +168,9 @@ ParsedEntityText ParseEntityText(std::string_view text) {
     };
     // Skips the rest of the line of tokens[i] up to a brace, which still opens or closes.
     const auto skipLine = [&](std::size_t i) {
-        const int line = tokens[i].line;
+        const int row = tokens[i].row;
         ++i;
-        while (i < tokens.size() && tokens[i].line == line && tokens[i].kind != Token::Open &&
+        while (i < tokens.size() && tokens[i].row == row && tokens[i].kind != Token::Open &&
                tokens[i].kind != Token::Close) {
             ++i;
         }
@@ -197,8 +208,8 @@ ParsedEntityText ParseEntityText(std::string_view text) {
         // A pair: two quoted strings, closed, alone on their line.
         const bool pair = token.kind == Token::Quoted && !token.unterminated &&
                           i + 1 < tokens.size() && tokens[i + 1].kind == Token::Quoted &&
-                          !tokens[i + 1].unterminated && tokens[i + 1].line == token.line &&
-                          (i + 2 >= tokens.size() || tokens[i + 2].line != token.line ||
+                          !tokens[i + 1].unterminated && tokens[i + 1].row == token.row &&
+                          (i + 2 >= tokens.size() || tokens[i + 2].row != token.row ||
                            tokens[i + 2].kind == Token::Close);
         if (!pair) {
             findings.Error(token.line, "not a \"key\" \"value\" pair");
