@@ -24,12 +24,9 @@
 #include "app/QtText.h"
 #include "app/Resource.h"
 #include "app/ScintillaEditor.h"
+#include "app/SystemMenu.h"
 #include "bsp/Format.h"
 #include "folders/MapFolder.h"
-
-#if defined(Q_OS_WIN)
-#include <windows.h>
-#endif
 
 namespace entorra {
 namespace {
@@ -309,10 +306,7 @@ int CEntorraDlg::DoModal() {
 
 void CEntorraDlg::OnInitDialog() {
 #if defined(Q_OS_WIN)
-    if (HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-        ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, L"&About Entorra...");
-    }
+    AddToSystemMenu(this, IDS_ABOUTBOX, IDM_ABOUTBOX);
 #endif
     setWindowIcon(AppIcon());
     FindMapFolder();
@@ -506,8 +500,7 @@ bool CEntorraDlg::OnDestroy() {
 
 #if defined(Q_OS_WIN)
 bool CEntorraDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-    const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == IDM_ABOUTBOX) {
+    if (IsSystemMenuCommand(message, IDM_ABOUTBOX)) {
         OnAbout();
         *result = 0;
         return true;

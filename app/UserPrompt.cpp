@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QWidget>
 
 #include "app/QtText.h"
 #include "app/Resource.h"
@@ -33,16 +34,21 @@ private:
 
 }  // namespace
 
+QWidget* CMessageBoxPrompt::Owner() const {
+    // Before the dialog shows (the first-run warning), a box of its own, in the screen's middle.
+    return m_pOwner != nullptr && m_pOwner->isVisible() ? m_pOwner : nullptr;
+}
+
 void CMessageBoxPrompt::ShowMessage(const std::string& text) {
     CCursorPause pause;
-    QMessageBox box(QMessageBox::Warning, kAppName, ToQString(text), QMessageBox::Ok, m_pOwner);
+    QMessageBox box(QMessageBox::Warning, kAppName, ToQString(text), QMessageBox::Ok, Owner());
     box.exec();
 }
 
 bool CMessageBoxPrompt::AskYesNo(const std::string& text) {
     CCursorPause pause;
     QMessageBox box(QMessageBox::Warning, kAppName, ToQString(text),
-                    QMessageBox::Yes | QMessageBox::No, m_pOwner);
+                    QMessageBox::Yes | QMessageBox::No, Owner());
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

@@ -27,6 +27,8 @@ public:
     bool AskYesNo(const std::string& text) override;
 
 private:
+    QWidget* Owner() const;
+
     QWidget* m_pOwner;
 };
 

@@ -332,6 +332,42 @@ TEST_F(DialogShow, AFailedSaveKeepsTheEditsAndAnotherSaveCanWriteThem) {
     EXPECT_NE(fixtures::ReadFileBytes(map), before);
 }
 
+TEST_F(DialogShow, RealMapsShowTheirTextAndCensusAndSaveAsTheMapFileObjectWrites) {
+    const auto maps = SharedMaps();
+    if (maps.empty()) {
+        GTEST_SKIP() << "no shared maps";
+    }
+    for (const auto& map : maps) {
+        std::filesystem::copy_file(map, m_folder + map.filename().string());
+    }
+    Start();
+    for (const auto& map : maps) {
+        const std::string name = map.filename().string();
+        SCOPED_TRACE(name);
+        Select(name);
+        CRecordingSink sink;
+        CBspFile file(sink);
+        ASSERT_EQ(file.Load(map.string()), 0);
+        const std::string expected =
+            MakeEditorText(std::string_view(file.GetEntityText(), file.EntityTextLength()));
+        ASSERT_EQ(Editor().GetText(), expected);
+
+        CMemoryEditor model(expected);
+        CFixedSearchString none;
+        CEntitySearch census(model, none, sink);
+        const int vip = census.CountEntityBlocks("info_vip_start");
+        const int ct = census.CountEntityBlocks("info_player_start");
+        const int t = census.CountEntityBlocks("info_player_deathmatch");
+        EXPECT_EQ(Census(), "T= " + std::to_string(t) + " CT= " + std::to_string(ct) +
+                                " VIP= " + std::to_string(vip));
+
+        Click(IDC_SAVE);
+        EXPECT_EQ(fixtures::ReadFileBytes(m_folder + name),
+                  ReferenceSave(map.string(), expected, m_dir.File("ref.bsp")));
+    }
+    EXPECT_EQ(m_prompt.messages.size(), maps.size());  // one "was saved!" each
+}
+
 using DialogSearch = DialogFixture;
 
 TEST_F(DialogSearch, FindSelectsTheBlockWithItsLineEndAndFindNextGoesOnAndWrapsAround) {
