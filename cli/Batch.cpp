@@ -183,7 +183,10 @@ int RunBatch(const CommandContext& context, const std::vector<std::string>& item
         if (!report.Ok()) {
             status = 1;
         }
-        bar.Clear();
+        // The bar comes off its line only for what is printed on the terminal beside it.
+        if (!report.Messages().empty() || (context.outputOnTerminal && !context.json)) {
+            bar.Clear();
+        }
         if (context.json) {
             array.push_back(report.ToJson());
         } else {

@@ -28,6 +28,8 @@ struct CommandContext {
     bool recursive = false;
     // The stream a progress bar is drawn on, or null for none.
     std::ostream* progress = nullptr;
+    // Whether out is the terminal the bar is drawn on.
+    bool outputOnTerminal = false;
 };
 
 // Maps and folders to maps: a folder gives its *.bsp files (matched without regard to case,

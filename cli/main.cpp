@@ -140,6 +140,7 @@ int main(int argc, char** argv) {
     context.json = json;
     context.recursive = recursive;
     context.progress = ::isatty(STDERR_FILENO) != 0 ? &std::cerr : nullptr;
+    context.outputOnTerminal = ::isatty(STDOUT_FILENO) != 0;
 
     if (*info) {
         return RunInfo(context, maps);
