@@ -122,8 +122,11 @@ std::vector<std::string> ExpandOperands(const std::vector<std::string>& operands
             expanded.push_back(operand);
         }
     }
-    // A file is known by its device and inode, whatever path names it; one that cannot be
-    // looked at by its path.
+    // One operand lists each file once (a folder's entries are unique); from several, a file
+    // is known by its device and inode, whatever path names it, or else by its path.
+    if (operands.size() <= 1) {
+        return expanded;
+    }
     std::vector<std::string> maps;
     std::set<std::pair<std::uint64_t, std::uint64_t>> seenFiles;
     std::set<std::string> seenPaths;
