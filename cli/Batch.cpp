@@ -261,15 +261,19 @@ void TuneAllocatorForBatches() {
 #endif
 }
 
+int NoMaps(const CommandContext& context) {
+    context.sink.ShowMessage("No maps to work on.");
+    if (context.json) {
+        context.out << "[]\n";
+    }
+    return 1;
+}
+
 int RunOnMaps(const CommandContext& context, const std::vector<std::string>& operands,
               const std::function<void(const std::string& map, CMapReport& report)>& task) {
     const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
     if (maps.empty()) {
-        context.sink.ShowMessage("No maps to work on.");
-        if (context.json) {
-            context.out << "[]\n";
-        }
-        return 1;
+        return NoMaps(context);
     }
     return RunBatch(context, maps,
                     [&](std::size_t index, CMapReport& report) { task(maps[index], report); });

@@ -90,6 +90,9 @@ int RunBatch(const CommandContext& context, const std::vector<std::string>& item
 // kept in the heap, the memory of one map is reused for the next. Called once at start.
 void TuneAllocatorForBatches();
 
+// Says that the operands gave no map (an empty JSON array with --json); returns 1.
+int NoMaps(const CommandContext& context);
+
 // Maps from operands, then RunBatch; 1 without running anything when there is no map at all.
 int RunOnMaps(const CommandContext& context, const std::vector<std::string>& operands,
               const std::function<void(const std::string& map, CMapReport& report)>& task);

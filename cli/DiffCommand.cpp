@@ -188,8 +188,7 @@ int RunDiff(const CommandContext& context, const std::string& left, const std::s
             rights.push_back((fs::path(right) / fs::path(map).lexically_relative(left)).string());
         }
         if (lefts.empty()) {
-            context.sink.ShowMessage("No maps to work on.");
-            return 1;
+            return NoMaps(context);
         }
     } else {
         lefts.push_back(left);

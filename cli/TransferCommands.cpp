@@ -46,8 +46,7 @@ int RunExport(const CommandContext& context, const std::vector<std::string>& ope
               const std::string& outputFolder) {
     const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
     if (maps.empty()) {
-        context.sink.ShowMessage("No maps to work on.");
-        return 1;
+        return NoMaps(context);
     }
     // Maps of the same name from different folders would write one file in outputFolder:
     // the first keeps it, the others fail rather than overwrite it.
@@ -101,8 +100,7 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
               const std::string& entitySource, const WriteOptions& options) {
     const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
     if (maps.empty()) {
-        context.sink.ShowMessage("No maps to work on.");
-        return 1;
+        return NoMaps(context);
     }
     std::error_code error;
     const bool fromFolder = !entitySource.empty() && fs::is_directory(entitySource, error);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -70,6 +71,48 @@ TEST_F(EntityCommands, DeleteAllReportsOneLinePerMapAndSavesUnlessDry) {
     ASSERT_EQ(file.Load(a), 0);
     EXPECT_STREQ(file.GetEntityText(),
                  "{\n\"classname\" \"worldspawn\"\n}\n{\n\"classname\" \"info_player_start\"\n}\n");
+}
+
+TEST_F(EntityCommands, JsonHoldsTheDocumentedFields) {
+    const std::string a = Map("a.bsp");
+    const auto keysOf = [](const nlohmann::json& object) {
+        std::set<std::string> keys;
+        for (const auto& item : object.items()) {
+            keys.insert(item.key());
+        }
+        return keys;
+    };
+    // The document's keys, sorted as the parsed object keeps them.
+    using Keys = std::set<std::string>;
+
+    EXPECT_EQ(RunShow(Context(1, true), {a}), 0);
+    EXPECT_EQ(keysOf(Json()[0]), (Keys{"map", "ok", "text"}));
+    EXPECT_EQ(Json()[0]["text"], MakeEditorText(kEntities));
+
+    EXPECT_EQ(RunCensus(Context(1, true), {a}), 0);
+    EXPECT_EQ(Json()[0], nlohmann::json::parse(R"({"map": ")" + a +
+                                               R"(", "ok": true, "T": 2, "CT": 1, "VIP": 0})"));
+
+    EXPECT_EQ(RunFind(Context(1, true), "info_player_start", {a}), 0);
+    EXPECT_EQ(keysOf(Json()[0]), (Keys{"map", "ok", "search", "blocks"}));
+    EXPECT_EQ(Json()[0]["blocks"][0]["start"], 76);
+    EXPECT_EQ(Json()[0]["blocks"][0]["end"], 115);
+
+    EXPECT_EQ(RunInfo(Context(1, true), {a}), 0);
+    EXPECT_EQ(keysOf(Json()[0]), (Keys{"map", "ok", "version", "size", "lumps", "meetsFileOrder",
+                                       "entityBytes", "entityBlocks", "checksum"}));
+    EXPECT_EQ(Json()[0]["entityBlocks"], 4);
+
+    EXPECT_EQ(RunExport(Context(1, true), {a}, ""), 0);
+    EXPECT_EQ(Json()[0],
+              nlohmann::json::parse(R"({"map": ")" + a + R"(", "ok": true, "entityFile": ")" +
+                                    dir.File("a.ent") + R"(", "entityBytes": )" +
+                                    std::to_string(kEntities.size()) + "}"));
+
+    // A map text that is not UTF-8 comes out as Latin-1, byte for byte.
+    const std::string b = Map("b.bsp", "{\n\"classname\" \"caf\xe9\"\n}\n");
+    EXPECT_EQ(RunFind(Context(1, true), "caf", {b}), 0);
+    EXPECT_EQ(Json()[0]["blocks"][0]["text"], "{\r\n\"classname\" \"caf\u00e9\"\r\n}\r\n");
 }
 
 }  // namespace
