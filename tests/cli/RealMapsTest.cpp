@@ -85,6 +85,18 @@ TEST_F(RealMaps, WritesKeepTheChecksumOfEveryMap) {
     }
     ASSERT_EQ(RunExport(Context(2), {folder}, ""), 0);
 
+    // A dry run touches no map.
+    std::vector<testing::FileState> states;
+    for (const std::string& map : maps) {
+        states.push_back(testing::StateOf(map));
+    }
+    ASSERT_EQ(RunDeleteAll(Context(2, true), "light", {folder}, {.dryRun = true, .backup = true}),
+              0);
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        EXPECT_EQ(testing::StateOf(maps[i]), states[i]) << maps[i];
+        EXPECT_EQ(Json()[i]["checksumAfter"], checksums[i]);
+    }
+
     // Each map gets its own text back: reported and real checksums stay, the diff is empty.
     ASSERT_EQ(RunImport(Context(2, true), {folder}, "", {.backup = true}), 0);
     nlohmann::json result = Json();
@@ -98,9 +110,11 @@ TEST_F(RealMaps, WritesKeepTheChecksumOfEveryMap) {
                     Json()[0]["changed"].empty());
     }
 
-    ASSERT_EQ(RunDeleteAll(Context(2, true), "light", {folder}, {}), 0);
+    // The second change keeps the first backup: the map as it came.
+    ASSERT_EQ(RunDeleteAll(Context(2, true), "light", {folder}, {.backup = true}), 0);
     result = Json();
     for (std::size_t i = 0; i < maps.size(); ++i) {
+        EXPECT_EQ(fixtures::ReadFileBytes(maps[i] + ".bak"), states[i].bytes);
         EXPECT_EQ(result[i]["checksumBefore"], checksums[i]);
         EXPECT_EQ(result[i]["checksumAfter"], checksums[i]);
         EXPECT_EQ(ChecksumOf(maps[i]), checksums[i]);
