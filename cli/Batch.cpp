@@ -194,7 +194,11 @@ int RunBatch(const CommandContext& context, const std::vector<std::string>& item
             array.push_back(report.ToJson());
         } else {
             context.out << report.text;
-            context.out.flush();
+            // Flushed for the eye and before messages, which must not overtake what came
+            // before them; otherwise the stream's buffer spares a write per map.
+            if (context.outputOnTerminal || !report.Messages().empty()) {
+                context.out.flush();
+            }
         }
         for (const std::string& message : report.Messages()) {
             context.sink.ShowMessage(message);
@@ -248,8 +252,8 @@ int RunBatch(const CommandContext& context, const std::vector<std::string>& item
     bar.Clear();
     if (context.json) {
         context.out << array.dump(2) << '\n';
-        context.out.flush();
     }
+    context.out.flush();
     return status;
 }
 
