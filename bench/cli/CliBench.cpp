@@ -189,12 +189,16 @@ void BM_Baseline_CopyEveryMap(benchmark::State& state) {
 }
 BENCHMARK(BM_Baseline_CopyEveryMap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// delete-all armoury_entity over the folder: every map changes and is saved.
+// delete-all armoury_entity over the folder: every map changes and is saved. range(0): jobs,
+// 0 for the default; saves wait on the disk's flushes, which more jobs overlap.
 void BM_DeleteAllFolder(benchmark::State& state) {
     CSilentSink sink;
     CNullBuffer nothing;
     std::ostream out(&nothing);
-    const cli::CommandContext context = ToolContext(out, sink);
+    cli::CommandContext context = ToolContext(out, sink);
+    if (state.range(0) != 0) {
+        context.jobs = static_cast<unsigned>(state.range(0));
+    }
     const fs::path folder = BenchFolder() / "cli-delete";
     const std::vector<std::string> operands{folder.string()};
     MapImages();
@@ -208,6 +212,6 @@ void BM_DeleteAllFolder(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * TotalBytes());
 }
-BENCHMARK(BM_DeleteAllFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DeleteAllFolder)->Arg(0)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
