@@ -12,6 +12,7 @@ namespace {
 constexpr const char* kFooter =
     "MAP operands may be map files or folders: a folder stands for its *.bsp files (matched\n"
     "without regard to case, sorted), with -r for those of its subfolders too.\n"
+    "-j N, --json and -r (see entorra-cli --help) go before or after the command.\n"
     "Exit status: 0 every map succeeded, 1 any map failed (the others are still done),\n"
     "2 usage error. See entorra-cli(1).";
 
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
     bool recursive = false;
     app.add_option("-j,--jobs", jobs,
                    "Maps worked on at once (default: the number of cores); the output is the "
-                   "same for any number")
+                   "same for any number. Saves wait on the disk's flushes, so import and "
+                   "delete-all gain from more jobs than cores")
         ->check(CLI::Range(1u, 1024u))
         ->default_val(cores);
     app.add_flag("--json", json,
