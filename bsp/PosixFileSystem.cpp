@@ -20,12 +20,16 @@ namespace {
 
 class CPosixFile final : public IFile {
 public:
-    explicit CPosixFile(int descriptor) : m_nDescriptor(descriptor) {}
+    explicit CPosixFile(int descriptor, std::int64_t knownSize = -1)
+        : m_nDescriptor(descriptor), m_nKnownSize(knownSize) {}
     ~CPosixFile() override { Abort(); }
     CPosixFile(const CPosixFile&) = delete;
     CPosixFile& operator=(const CPosixFile&) = delete;
 
     std::uint64_t Size() override {
+        if (m_nKnownSize >= 0) {
+            return static_cast<std::uint64_t>(m_nKnownSize);
+        }
         struct stat status {};
         if (fstat(m_nDescriptor, &status) != 0) {
             Raise("fstat");
@@ -90,6 +94,7 @@ public:
 
 private:
     int m_nDescriptor;
+    std::int64_t m_nKnownSize;  // from the status taken at open; -1 when not taken
 };
 
 // Stands in for a map that does not exist yet: there is nothing to hold.
@@ -105,7 +110,9 @@ public:
 
 // Opens without blocking on FIFOs and devices, accepts regular files only, and takes a
 // non-blocking exclusive lock: files here have no share modes, so the lock stands in for them.
-int OpenRegularLocked(const std::string& path) {
+// O_NONBLOCK stays set; it changes nothing for regular files. The file status taken here also
+// gives the size, so no second one is needed.
+int OpenRegularLocked(const std::string& path, std::int64_t& size) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0) {
         return -1;
@@ -118,10 +125,7 @@ int OpenRegularLocked(const std::string& path) {
         errno = code;
         return -1;
     }
-    const int flags = fcntl(descriptor, F_GETFL);
-    if (flags >= 0) {
-        fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-    }
+    size = static_cast<std::int64_t>(status.st_size);
     return descriptor;
 }
 
@@ -141,17 +145,19 @@ std::string BaseNameOf(const std::string& path) {
 class CPosixFileSystem final : public IFileSystem {
 public:
     std::unique_ptr<IFile> OpenExclusive(const std::string& path) override {
-        const int descriptor = OpenRegularLocked(path);
+        std::int64_t size = 0;
+        const int descriptor = OpenRegularLocked(path, size);
         if (descriptor < 0) {
             return nullptr;
         }
-        return std::make_unique<CPosixFile>(descriptor);
+        return std::make_unique<CPosixFile>(descriptor, size);
     }
 
     std::unique_ptr<IFile> HoldForReplace(const std::string& path) override {
-        const int descriptor = OpenRegularLocked(path);
+        std::int64_t size = 0;
+        const int descriptor = OpenRegularLocked(path, size);
         if (descriptor >= 0) {
-            return std::make_unique<CPosixFile>(descriptor);
+            return std::make_unique<CPosixFile>(descriptor, size);
         }
         if (errno == ENOENT) {
             return std::make_unique<CNoFile>();
