@@ -115,7 +115,9 @@ void CEntityLexer::styleText(int start, int end) {
     bool inString = false;
     bool classNameKey = false;
     std::size_t keyStart = 0;
-    const auto endLine = [&] {
+    // Fold level from the depth at the start of the line; the line state carries the depth
+    // at its end to the next line.
+    const auto markLine = [&] {
         int level = QsciScintilla::SC_FOLDLEVELBASE + lineDepth;
         if (opens) {
             level |= QsciScintilla::SC_FOLDLEVELHEADERFLAG;
@@ -124,6 +126,9 @@ void CEntityLexer::styleText(int start, int end) {
                            static_cast<long>(level));
         sci->SendScintilla(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(line),
                            static_cast<long>(depth));
+    };
+    const auto endLine = [&] {
+        markLine();
         ++line;
         lineDepth = depth;
         opens = false;
@@ -174,14 +179,7 @@ void CEntityLexer::styleText(int start, int end) {
     writer.Flush();
     // The last line may go on past `end`; its fold level is set when it is styled whole.
     if (text.empty() || text.back() != '\n') {
-        int level = QsciScintilla::SC_FOLDLEVELBASE + lineDepth;
-        if (opens) {
-            level |= QsciScintilla::SC_FOLDLEVELHEADERFLAG;
-        }
-        sci->SendScintilla(Sci::SCI_SETFOLDLEVEL, static_cast<unsigned long>(line),
-                           static_cast<long>(level));
-        sci->SendScintilla(Sci::SCI_SETLINESTATE, static_cast<unsigned long>(line),
-                           static_cast<long>(depth));
+        markLine();
     }
 }
 

@@ -1,8 +1,6 @@
 #include "bsp/BspFile.h"
 
-#include <algorithm>
 #include <cstring>
-#include <new>
 #include <optional>
 #include <utility>
 
