@@ -7,7 +7,8 @@ set -euo pipefail
 
 profile=${1:-run}
 packages=(cmake ninja-build g++ pkg-config zlib1g-dev libcli11-dev nlohmann-json3-dev
-          qt6-base-dev libqscintilla2-qt6-dev libqt6svg6 libgl-dev)
+          qt6-base-dev qt6-qpa-plugins libqscintilla2-qt6-dev libqt6svg6 libgl-dev
+          fonts-dejavu-core)
 if [ "$profile" = test ]; then
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
                xvfb xauth)
