@@ -25,7 +25,7 @@
 #include "app/Resource.h"
 #include "app/ScintillaEditor.h"
 #include "app/SystemMenu.h"
-#include "bsp/Format.h"
+#include "base/Format.h"
 #include "folders/MapFolder.h"
 
 namespace entorra {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "bsp/MessageSink.h"
+#include "base/MessageSink.h"
 
 class QWidget;
 

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "base/ByteOrder.h"
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
-#include "bsp/ByteOrder.h"
 #include "entities/EntityText.h"
 #include "tests/fixtures/MapBuilder.h"
 
@@ -54,7 +54,7 @@ const std::string& BigMapPath() {
 // The largest real map beside the project, or a generated one of similar size.
 const std::string& RealMapPath() {
     static const std::string path = [] {
-        const std::filesystem::path shared(ENTORRA_SHARED_MAPS_DIR "/msr_melanion_ruins.bsp");
+        const std::filesystem::path shared(ENTORRA_REAL_MAPS_DIR "/msr_melanion_ruins.bsp");
         const std::string file = (BenchFolder() / "real.bsp").string();
         if (std::filesystem::exists(shared)) {
             std::filesystem::copy_file(shared, file,

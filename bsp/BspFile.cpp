@@ -4,12 +4,12 @@
 #include <optional>
 #include <utility>
 
-#include "bsp/AtomicWrite.h"
+#include "base/ByteOrder.h"
+#include "base/Format.h"
 #include "bsp/BspFormat.h"
-#include "bsp/ByteOrder.h"
-#include "bsp/Format.h"
+#include "bsp/FileText.h"
 #include "bsp/MapLayout.h"
-#include "entities/EntityText.h"
+#include "io/AtomicWrite.h"
 
 namespace entorra {
 namespace {

@@ -10,8 +10,8 @@
 #include <span>
 #include <string>
 
-#include "bsp/FileSystem.h"
-#include "bsp/MessageSink.h"
+#include "base/MessageSink.h"
+#include "io/FileSystem.h"
 
 namespace entorra {
 

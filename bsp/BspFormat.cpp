@@ -1,6 +1,6 @@
 #include "bsp/BspFormat.h"
 
-#include "bsp/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 namespace entorra {
 

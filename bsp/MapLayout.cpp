@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "bsp/ByteOrder.h"
-#include "bsp/Format.h"
+#include "base/ByteOrder.h"
+#include "base/Format.h"
 
 namespace entorra {
 namespace {

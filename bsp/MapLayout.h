@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <array>
 
+#include "base/ByteOrder.h"
 #include "bsp/BspFormat.h"
-#include "bsp/ByteOrder.h"
 
 namespace entorra {
 

@@ -20,7 +20,7 @@
 #include <set>
 #include <thread>
 
-#include "bsp/Format.h"
+#include "base/Format.h"
 #include "cli/Json.h"
 #include "folders/MapList.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "bsp/FileSystem.h"
-#include "bsp/MessageSink.h"
+#include "base/MessageSink.h"
+#include "io/FileSystem.h"
 
 namespace entorra::cli {
 

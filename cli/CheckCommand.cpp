@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/Format.h"
 #include "bsp/BspFile.h"
-#include "bsp/Format.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapFileCheck.h"

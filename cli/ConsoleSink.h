@@ -3,7 +3,7 @@
 #include <iostream>
 #include <mutex>
 
-#include "bsp/MessageSink.h"
+#include "base/MessageSink.h"
 
 namespace entorra::cli {
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <optional>
 
-#include "bsp/Format.h"
+#include "base/Format.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/Sources.h"

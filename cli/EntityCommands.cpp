@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "bsp/Format.h"
+#include "base/Format.h"
 #include "bsp/MapInfo.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"

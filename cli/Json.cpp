@@ -1,6 +1,6 @@
 #include "cli/Json.h"
 
-#include "bsp/Format.h"
+#include "base/Format.h"
 
 namespace entorra::cli {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Format.h"
 #include "bsp/BspFormat.h"
-#include "bsp/Format.h"
 #include "bsp/MapLayout.h"
 
 namespace entorra::cli {

@@ -2,12 +2,12 @@
 
 #include <optional>
 
-#include "bsp/Format.h"
+#include "base/Format.h"
+#include "bsp/FileText.h"
 #include "bsp/MapInfo.h"
 #include "bsp/MapLayout.h"
 #include "cli/Backup.h"
 #include "cli/Json.h"
-#include "entities/EntityText.h"
 
 namespace entorra::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "bsp/FileSystem.h"
 #include "cli/Batch.h"
+#include "io/FileSystem.h"
 
 namespace entorra::cli {
 

@@ -5,13 +5,13 @@
 #include <iterator>
 #include <map>
 
-#include "bsp/AtomicWrite.h"
+#include "base/Format.h"
 #include "bsp/BspFile.h"
-#include "bsp/Format.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapWrite.h"
 #include "entities/EntityLint.h"
+#include "io/AtomicWrite.h"
 
 namespace entorra::cli {
 namespace fs = std::filesystem;

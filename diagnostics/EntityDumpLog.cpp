@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "bsp/AtomicWrite.h"
 #include "bsp/BspFile.h"
 #include "entities/EntityText.h"
+#include "io/AtomicWrite.h"
 
 namespace entorra {
 namespace {

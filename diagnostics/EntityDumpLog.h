@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "bsp/FileSystem.h"
-#include "bsp/MessageSink.h"
+#include "base/MessageSink.h"
+#include "io/FileSystem.h"
 
 namespace entorra {
 

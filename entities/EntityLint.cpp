@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "bsp/Format.h"
+#include "base/Format.h"
 
 namespace entorra {
 namespace {

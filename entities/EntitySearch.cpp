@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "bsp/Format.h"
+#include "base/Format.h"
 #include "entities/DeleteAllPlan.h"
 #include "entities/EntityBlocks.h"
 

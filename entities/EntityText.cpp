@@ -4,30 +4,6 @@
 
 namespace entorra {
 
-int ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-    if (from.empty()) {
-        return 0;
-    }
-    std::size_t found = text.find(from);
-    if (found == std::string::npos) {
-        return 0;
-    }
-    std::string result;
-    result.reserve(to.size() > from.size() ? text.size() + text.size() / 8 : text.size());
-    int count = 0;
-    std::size_t copied = 0;
-    while (found != std::string::npos) {
-        result.append(text, copied, found - copied);
-        result.append(to);
-        copied = found + from.size();
-        ++count;
-        found = text.find(from, copied);
-    }
-    result.append(text, copied, std::string::npos);
-    text.swap(result);
-    return count;
-}
-
 std::string MakeEditorText(std::string_view entityText) {
     const std::size_t lastBrace = entityText.rfind('}');
     const std::string_view kept = lastBrace == std::string_view::npos
@@ -57,21 +33,6 @@ std::string MakeEditorText(std::string_view entityText) {
     }
     editor.append("\r\n");
     return editor;
-}
-
-void PrepareFileText(std::string& editorText) {
-    ReplaceAll(editorText, "\r\n", "\n");
-    const std::size_t lastBrace = editorText.rfind('}');
-    if (lastBrace == std::string::npos) {
-        editorText.clear();
-    } else {
-        editorText.resize(lastBrace + 1);
-        const std::size_t firstBrace = editorText.find('{');
-        if (firstBrace != std::string::npos) {
-            editorText.erase(0, firstBrace);
-        }
-    }
-    editorText.push_back('\n');
 }
 
 }  // namespace entorra

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "bsp/MessageSink.h"
+#include "base/MessageSink.h"
 #include "folders/Platform.h"
 #include "folders/SettingsStore.h"
 

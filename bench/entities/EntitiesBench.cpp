@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bsp/MessageSink.h"
+#include "base/MessageSink.h"
 #include "entities/EntitySearch.h"
 #include "entities/EntityText.h"
 #include "entities/MemoryEditor.h"

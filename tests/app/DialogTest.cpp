@@ -7,6 +7,7 @@
 
 #include "app/AboutDlg.h"
 #include "bsp/BspFile.h"
+#include "bsp/FileText.h"
 #include "entities/EntityBlocks.h"
 #include "entities/MemoryEditor.h"
 #include "tests/app/DialogFixture.h"

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/ByteOrder.h"
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
-#include "bsp/ByteOrder.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/TestSupport.h"
 

@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
+#include "base/ByteOrder.h"
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
-#include "bsp/ByteOrder.h"
 #include "bsp/MapInfo.h"
 #include "entities/EntityText.h"
 #include "tests/fixtures/MapBuilder.h"

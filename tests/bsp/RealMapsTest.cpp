@@ -6,6 +6,7 @@
 
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
+#include "bsp/FileText.h"
 #include "bsp/MapInfo.h"
 #include "entities/EntityText.h"
 #include "tests/fixtures/MapBuilder.h"

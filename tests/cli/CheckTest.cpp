@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ByteOrder.h"
 #include "bsp/BspFormat.h"
-#include "bsp/ByteOrder.h"
 #include "cli/MapFileCheck.h"
 #include "entities/EntityLint.h"
 #include "tests/cli/CliTestSupport.h"

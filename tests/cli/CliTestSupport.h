@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "bsp/Format.h"
+#include "base/Format.h"
 #include "cli/Batch.h"
 #include "cli/Commands.h"
 #include "tests/fixtures/MapBuilder.h"

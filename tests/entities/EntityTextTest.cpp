@@ -3,7 +3,9 @@
 #include <random>
 #include <string>
 
+#include "base/TextReplace.h"
 #include "bsp/BspFile.h"
+#include "bsp/FileText.h"
 #include "entities/EntitySearch.h"
 #include "entities/EntityText.h"
 #include "entities/MemoryEditor.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "bsp/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace entorra::testing {
 

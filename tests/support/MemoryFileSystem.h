@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bsp/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace entorra::testing {
 

@@ -30,7 +30,7 @@ std::vector<std::string> CTempDir::Entries() const {
 }
 
 std::filesystem::path SharedMapsFolder() {
-    const std::filesystem::path folder(ENTORRA_SHARED_MAPS_DIR);
+    const std::filesystem::path folder(ENTORRA_REAL_MAPS_DIR);
     std::error_code error;
     return std::filesystem::is_directory(folder, error) ? folder : std::filesystem::path();
 }

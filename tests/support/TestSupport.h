@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bsp/MessageSink.h"
+#include "base/MessageSink.h"
 
 namespace entorra::testing {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "bsp/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace entorra {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "bsp/FileSystem.h"
+#include "io/FileSystem.h"
 
 namespace entorra {
 namespace {

@@ -1,4 +1,4 @@
-#include "bsp/AtomicWrite.h"
+#include "io/AtomicWrite.h"
 
 #include <cerrno>
 
