@@ -6,6 +6,7 @@
 #include "bsp/BspFormat.h"
 #include "cli/Commands.h"
 #include "tests/cli/CliTestSupport.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace entorra::cli {
 namespace {
@@ -46,6 +47,44 @@ TEST_F(CheckCommand, ReportsPerMapFailsOnErrorsAndWritesNothing) {
     EXPECT_EQ(sink.Last(), "Error openning the file: " + dir.File("none.bsp") +
                                ".\nMake sure it isn't opened in another program.");
 }
+
+// A file check cannot read: the step that fails, whether it is an entity file, the message.
+struct UnreadCase {
+    entorra::testing::FileStep step;
+    bool entityFile;
+    const char* message;  // %s: the path
+};
+
+class CheckUnreadable : public testing::CliTest,
+                        public ::testing::WithParamInterface<UnreadCase> {};
+
+TEST_P(CheckUnreadable, IsReadOnceAndFailsWithOneMessage) {
+    const std::string path = GetParam().entityFile ? dir.File("m.ent") : Map("m.bsp");
+    if (GetParam().entityFile) {
+        WriteText(path, testing::kEntities);
+    }
+    entorra::testing::CFaultyFileSystem faulty;
+    faulty.FailAt(GetParam().step);
+    EXPECT_EQ(RunCheck(Context(faulty), {path}), 1);
+    EXPECT_TRUE(faulty.Triggered());
+    EXPECT_EQ(sink.messages, std::vector<std::string>{Format(GetParam().message, path.c_str())});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CheckCommand, CheckUnreadable,
+    ::testing::Values(
+        UnreadCase{entorra::testing::FileStep::OpenExclusive, false,
+                   "Error openning the file: %s.\nMake sure it isn't opened in another program."},
+        UnreadCase{entorra::testing::FileStep::Size, false,
+                   "Error reading the size of the file : %s."},
+        UnreadCase{entorra::testing::FileStep::Read, false, "Error openning the file: %s.\n"},
+        UnreadCase{entorra::testing::FileStep::OpenForReading, true,
+                   "Error reading the entity file: %s."},
+        UnreadCase{entorra::testing::FileStep::Read, true, "Error reading the entity file: %s."}),
+    [](const auto& test) {
+        return std::string(test.param.entityFile ? "EntityFile" : "Map") +
+               entorra::testing::TestName(entorra::testing::FileStepName(test.param.step));
+    });
 
 TEST_F(CheckCommand, AFindingInsideTheEntityTextHasItsLine) {
     fixtures::Bytes image = fixtures::MakeMap(testing::kEntities);
