@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapWrite.h"
+#include "cli/Operands.h"
 #include "cli/ShownMap.h"
 #include "entities/EntitySearch.h"
 
@@ -35,8 +36,9 @@ public:
 }  // namespace
 
 int RunShow(const CommandContext& context, const std::vector<std::string>& operands) {
-    const bool several = ExpandOperands(operands, context.recursive, context.sink).size() > 1;
-    return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
+    const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
+    const bool several = maps.size() > 1;
+    return RunOnMapList(context, maps, [&](const std::string& map, CMapReport& report) {
         CShownMap shown(report.Sink(), context.fileSystem);
         if (!shown.Show(map)) {
             report.Fail();

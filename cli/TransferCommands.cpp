@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapWrite.h"
+#include "cli/Operands.h"
 #include "cli/Sources.h"
 #include "entities/EntityLint.h"
 #include "io/AtomicWrite.h"

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <stdexcept>
 
 #include "cli/Batch.h"
@@ -35,30 +34,6 @@ protected:
         return all;
     }
 };
-
-TEST_F(Batch, FoldersGiveTheirMapsSortedWithoutRegardToCase) {
-    const std::string b = Map("f/b.bsp");
-    const std::string a = Map("f/A.BSP");
-    const std::string c = Map("f/c.Bsp");
-    const std::string deep = Map("f/sub/d.bsp");
-    const std::string deeper = Map("f/sub/Z/e.bsp");
-    WriteText(dir.File("f/notes.txt"), "not a map");
-    const std::string folder = dir.File("f");
-
-    EXPECT_EQ(ExpandOperands({folder}, false, sink), (std::vector<std::string>{a, b, c}));
-    EXPECT_EQ(ExpandOperands({folder}, true, sink),
-              (std::vector<std::string>{a, b, c, deep, deeper}));
-    // Operands keep their order; a file named twice, however spelled, is worked on once.
-    EXPECT_EQ(
-        ExpandOperands({c, dir.File("missing.bsp"), folder, dir.File("f/./c.Bsp")}, false, sink),
-        (std::vector<std::string>{c, dir.File("missing.bsp"), a, b}));
-    EXPECT_TRUE(sink.messages.empty());
-
-    std::filesystem::create_directories(dir.File("empty"));
-    EXPECT_TRUE(ExpandOperands({dir.File("empty")}, false, sink).empty());
-    EXPECT_EQ(sink.Last(), "No maps in the folder: " + dir.File("empty") + ".");
-    EXPECT_EQ(RunCensus(Context(), {dir.File("empty")}), 1);
-}
 
 TEST_F(Batch, ParallelRunsPrintExactlyWhatOneJobPrints) {
     using Command = int (*)(const CommandContext&, const std::vector<std::string>&);
