@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <tuple>
 
 #include "cli/Batch.h"
 #include "cli/Commands.h"
@@ -35,19 +37,36 @@ protected:
     }
 };
 
-TEST_F(Batch, ParallelRunsPrintExactlyWhatOneJobPrints) {
-    using Command = int (*)(const CommandContext&, const std::vector<std::string>&);
-    for (const Command command :
-         {Command{&RunCensus}, Command{&RunInfo}, Command{&RunCheck}, Command{&RunShow}}) {
-        for (const bool json : {false, true}) {
-            const std::string single = Run(1, json, command);
-            EXPECT_EQ(single.substr(0, 2), "1\n");
-            for (const unsigned jobs : {2u, 3u, 8u}) {
-                EXPECT_EQ(Run(jobs, json, command), single) << jobs << " jobs, json " << json;
-            }
-        }
+using Command = int (*)(const CommandContext&, const std::vector<std::string>&);
+
+struct NamedCommand {
+    const char* name;
+    Command run;
+};
+
+// A reading command, and whether its output is JSON.
+class ParallelBatch : public Batch,
+                      public ::testing::WithParamInterface<std::tuple<NamedCommand, bool>> {};
+
+TEST_P(ParallelBatch, PrintsExactlyWhatOneJobPrints) {
+    const auto [command, json] = GetParam();
+    const std::string single = Run(1, json, command.run);
+    EXPECT_EQ(single.substr(0, 2), "1\n");
+    for (const unsigned jobs : {2u, 3u, 8u}) {
+        EXPECT_EQ(Run(jobs, json, command.run), single) << jobs << " jobs";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Batch, ParallelBatch,
+                         ::testing::Combine(::testing::Values(NamedCommand{"census", &RunCensus},
+                                                              NamedCommand{"info", &RunInfo},
+                                                              NamedCommand{"check", &RunCheck},
+                                                              NamedCommand{"show", &RunShow}),
+                                            ::testing::Bool()),
+                         [](const auto& test) {
+                             return std::string(std::get<0>(test.param).name) +
+                                    (std::get<1>(test.param) ? "Json" : "Text");
+                         });
 
 TEST_F(Batch, AFailingMapDoesNotStopTheOthers) {
     const std::vector<std::string> operands = MixedOperands();

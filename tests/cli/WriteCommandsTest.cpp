@@ -182,20 +182,28 @@ TEST_F(WriteCommands, ABackupHasTheMapsPermissions) {
     EXPECT_EQ(status.st_mode & 07777, 0604u);
 }
 
-TEST_F(WriteCommands, AnEntityFileThatCannotBeReadIsReportedAndTheMapKept) {
+class UnreadEntityFile : public testing::CliTest,
+                         public ::testing::WithParamInterface<entorra::testing::FileStep> {};
+
+TEST_P(UnreadEntityFile, IsReportedAndTheMapKept) {
     const std::string a = Map("a.bsp");
     WriteText(dir.File("a.ent"), kEdited);
     const FileState before = StateOf(a);
-    for (const auto step :
-         {entorra::testing::FileStep::OpenForReading, entorra::testing::FileStep::Read}) {
-        entorra::testing::CFaultyFileSystem faulty;
-        faulty.FailAt(step);
-        EXPECT_EQ(RunImport(Context(faulty), {a}, "", {}), 1);
-        EXPECT_TRUE(faulty.Triggered());
-        EXPECT_EQ(sink.Last(), "Error reading the entity file: " + dir.File("a.ent") + ".");
-        EXPECT_EQ(StateOf(a), before);
-    }
+    entorra::testing::CFaultyFileSystem faulty;
+    faulty.FailAt(GetParam());
+    EXPECT_EQ(RunImport(Context(faulty), {a}, "", {}), 1);
+    EXPECT_TRUE(faulty.Triggered());
+    EXPECT_EQ(sink.Last(), "Error reading the entity file: " + dir.File("a.ent") + ".");
+    EXPECT_EQ(StateOf(a), before);
 }
+
+INSTANTIATE_TEST_SUITE_P(WriteCommands, UnreadEntityFile,
+                         ::testing::Values(entorra::testing::FileStep::OpenForReading,
+                                           entorra::testing::FileStep::Read),
+                         [](const auto& test) {
+                             return entorra::testing::TestName(
+                                 entorra::testing::FileStepName(test.param));
+                         });
 
 TEST_F(WriteCommands, AnEntityFileMayBeAPipe) {
     const std::string a = Map("a.bsp");

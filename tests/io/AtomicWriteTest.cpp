@@ -64,7 +64,8 @@ TEST(WriteNewFile, KeepsWhatIsThereWithoutWritingAByte) {
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.bak", "folder.bak"}));
 }
 
-// A failure at any step of either way of putting a file in place.
+// A failure at any step of either way of putting a file in place; Replace stands for the last
+// step of each, the replace or the publish.
 class FileInPlace : public ::testing::TestWithParam<FileStep> {
 protected:
     CTempDir dir;

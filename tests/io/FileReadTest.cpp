@@ -38,22 +38,33 @@ TEST(ReadTextFile, ReadsAPipeToItsEnd) {
     EXPECT_EQ(*read, text);
 }
 
-TEST(ReadTextFile, SaysWhyItCouldNotRead) {
+TEST(ReadTextFile, SaysWhyAMissingFileCannotBeRead) {
     CTempDir dir;
     const Result<std::string> missing = ReadTextFile(RealFileSystem(), dir.File("missing.ent"));
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.Error().code, ENOENT);
-
-    std::ofstream(dir.File("a.ent"), std::ios::binary) << "{\n}\n";
-    for (const auto step : {testing::FileStep::OpenForReading, testing::FileStep::Read}) {
-        testing::CFaultyFileSystem faulty;
-        faulty.FailAt(step);
-        const Result<std::string> failed = ReadTextFile(faulty, dir.File("a.ent"));
-        EXPECT_TRUE(faulty.Triggered());
-        ASSERT_FALSE(failed);
-        EXPECT_EQ(failed.Error().code, EIO);
-    }
+    EXPECT_EQ(missing.Error().message.rfind("open: ", 0), 0u) << missing.Error().message;
 }
+
+class FailedTextRead : public ::testing::TestWithParam<testing::FileStep> {};
+
+TEST_P(FailedTextRead, GivesTheFailureOfTheStep) {
+    CTempDir dir;
+    std::ofstream(dir.File("a.ent"), std::ios::binary) << "{\n}\n";
+    testing::CFaultyFileSystem faulty;
+    faulty.FailAt(GetParam());
+    const Result<std::string> failed = ReadTextFile(faulty, dir.File("a.ent"));
+    EXPECT_TRUE(faulty.Triggered());
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.Error().code, EIO);
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadTextFile, FailedTextRead,
+                         ::testing::Values(testing::FileStep::OpenForReading,
+                                           testing::FileStep::Read),
+                         [](const auto& test) {
+                             return testing::TestName(testing::FileStepName(test.param));
+                         });
 
 }  // namespace
 }  // namespace entorra
