@@ -17,11 +17,14 @@
 #include "app/EntorraDlg.h"
 #include "app/Resource.h"
 #include "app/ScintillaEditor.h"
+#include "bsp/BspFile.h"
+#include "entities/EntityBlocks.h"
 #include "entities/EntityText.h"
 #include "folders/MapFolder.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/MemorySettingsStore.h"
 #include "tests/support/TestSupport.h"
 
 namespace entorra::testing {
