@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "base/Format.h"
 #include "bsp/BspFile.h"
@@ -12,7 +13,6 @@
 #include "cli/Sources.h"
 #include "entities/EntityLint.h"
 #include "io/AtomicWrite.h"
-#include "io/FileRead.h"
 
 namespace entorra::cli {
 namespace fs = std::filesystem;
@@ -118,21 +118,25 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
         report.figures["entityFile"] = JsonText(source);
         report.text = source + " -> " + map + '\n';
 
-        Result<std::string> read = ReadTextFile(context.fileSystem, source);
-        if (!read) {
-            report.Fail(Format(kEntityFileUnread, source.c_str()));
+        std::string text;
+        if (!ReadEntityFile(context, source, report, text)) {
             return;
         }
-        std::string text = std::move(read).Value();
 
         // A typo in the text can stop the server when it loads the map: refuse it first.
         const std::vector<LintFinding> findings = LintEntityText(text);
         Json findingsJson = Json::array();
         for (const LintFinding& finding : findings) {
-            report.text += Format("  %s:%d: %s: %s\n", source.c_str(), finding.line,
-                                  LintSeverityName(finding.severity), finding.message.c_str());
-            findingsJson.push_back({{"line", finding.line},
-                                    {"severity", LintSeverityName(finding.severity)},
+            const char* severity = LintSeverityName(finding.severity);
+            if (finding.line > 0) {
+                report.text += Format("  %s:%d: %s: %s\n", source.c_str(), finding.line, severity,
+                                      finding.message.c_str());
+            } else {
+                report.text +=
+                    Format("  %s: %s: %s\n", source.c_str(), severity, finding.message.c_str());
+            }
+            findingsJson.push_back({{"line", finding.line > 0 ? Json(finding.line) : Json(nullptr)},
+                                    {"severity", severity},
                                     {"message", JsonText(finding.message)}});
         }
         report.figures["findings"] = std::move(findingsJson);
@@ -143,6 +147,15 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
                        "--force to import it anyway.",
                        source.c_str(), errors, map.c_str()));
             return;
+        }
+
+        // The map's text ends at a NUL: what follows it would be written and never read, and
+        // the sizes reported would not be the text's.
+        if (const std::optional<TextCut> cut = FindTextCut(text)) {
+            report.text += Format("  %s:%d: the text is cut at its NUL byte (offset %zu)\n",
+                                  source.c_str(), cut->line, cut->offset);
+            report.figures["cutAt"] = {{"line", cut->line}, {"offset", cut->offset}};
+            text.resize(cut->offset);
         }
 
         CBspFile file(report.Sink(), context.fileSystem);
