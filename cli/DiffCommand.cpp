@@ -43,8 +43,10 @@ Identity IdentityOf(const ParsedEntity& entity) {
             LastValue(entity, "origin")};
 }
 
+// Not noexcept on purpose: the standard library's table then keeps each hash with its entry
+// instead of hashing the strings again on every probe and every rehash.
 struct IdentityHash {
-    std::size_t operator()(const Identity& identity) const noexcept {
+    std::size_t operator()(const Identity& identity) const {
         std::size_t hash = 0;
         for (const auto& part : {identity.classname, identity.targetname, identity.origin}) {
             const std::size_t one = part ? std::hash<std::string_view>{}(*part) : 0x9e3779b9u;
@@ -123,6 +125,7 @@ Json BlockJson(const ParsedEntity& entity) {
 std::vector<std::uint32_t> MatchBlocks(const std::vector<ParsedEntity>& before,
                                        const std::vector<ParsedEntity>& after) {
     std::unordered_map<Identity, std::uint32_t, IdentityHash> groupOf;
+    groupOf.reserve(after.size());
     std::vector<std::uint32_t> groupOfRight(after.size());
     for (std::size_t j = 0; j < after.size(); ++j) {
         const auto groups = static_cast<std::uint32_t>(groupOf.size());
