@@ -109,9 +109,9 @@ int main(int argc, char** argv) {
     CLI::App* check = app.add_subcommand(
         "check",
         "Validate map files (header, lumps inside the file, overlaps, file order, alignment, "
-        "the entity lump's NUL) and lint entity texts (braces, quotes, text outside blocks, "
-        "classname, key/value lines, duplicate keys); .ent files are linted. Errors give exit "
-        "status 1. Never writes");
+        "the entity lump's NUL) and lint entity texts (no block, braces, quotes, text outside "
+        "blocks, classname, key/value lines, duplicate keys); .ent files are linted. Errors give "
+        "exit status 1. Never writes");
     check->add_option("MAP", maps, "Maps, folders or .ent files")->required();
 
     std::string left;

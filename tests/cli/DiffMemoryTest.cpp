@@ -157,8 +157,9 @@ TEST_F(DiffMemory, TwoLargeTextsTakeAFewTimesTheirSize) {
     EXPECT_NE(output.find("\"changed\""), std::string::npos);
 }
 
-// Braces opening block after block cost a few words each and no allocation each: what took
-// seconds per million before was the work done per block.
+// Braces opening block after block, a block per byte: each costs a few words (some 35 bytes,
+// where it cost some 500) and no allocation of its own; what took seconds per million before
+// was the work done per block.
 TEST_F(DiffMemory, NestedBracesCostAFewWordsAndNoAllocationEach) {
     constexpr std::size_t kBraces = 1 << 20;
     const std::string braces(kBraces, '{');
@@ -168,7 +169,7 @@ TEST_F(DiffMemory, NestedBracesCostAFewWordsAndNoAllocationEach) {
     const Usage usage = Diff(left, right, false);
     std::cout << "braces: peak " << usage.peak << " bytes (" << usage.peak / kBraces
               << " per brace), " << usage.allocations << " allocations\n";
-    EXPECT_LE(usage.peak, 64 * kBraces);
+    EXPECT_LE(usage.peak, 2 * 40 * kBraces);
     EXPECT_LE(usage.allocations, 200u);
     EXPECT_NE(output.find(": 0 added, 0 removed, 0 changed\n"), std::string::npos) << output;
 }
