@@ -11,6 +11,7 @@
 #include "cli/MapWrite.h"
 #include "cli/ShownMap.h"
 #include "entities/EntitySearch.h"
+#include "entities/FindSequence.h"
 
 namespace entorra::cli {
 
@@ -80,10 +81,9 @@ int RunFind(const CommandContext& context, const std::string& searchString,
             return;
         }
         CMemoryEditor& editor = shown.Editor();
-        CFixedSearchString source(searchString);
-        CEntitySearch search(editor, source, report.Sink());
         Json blocks = Json::array();
-        const auto print = [&](const TextSelection& selection) {
+        // Find, then Find Next until it finds nothing or wraps round to the first block.
+        for (const TextSelection& selection : FindSelections(searchString, editor.BorrowText())) {
             const std::string_view block = editor.BorrowText().substr(
                 static_cast<std::size_t>(selection.start),
                 static_cast<std::size_t>(selection.end - selection.start));
@@ -94,16 +94,6 @@ int RunFind(const CommandContext& context, const std::string& searchString,
             }
             blocks.push_back(
                 {{"start", selection.start}, {"end", selection.end}, {"text", JsonText(block)}});
-        };
-
-        // Find, then Find Next until it finds nothing or wraps round to the first block.
-        search.SetSearchPosition(0);
-        if (search.FindFromPosition()) {
-            const TextSelection first = editor.GetSelection();
-            print(first);
-            while (search.FindFromPosition() && editor.GetSelection() != first) {
-                print(editor.GetSelection());
-            }
         }
         report.figures["search"] = JsonText(searchString);
         report.figures["blocks"] = std::move(blocks);

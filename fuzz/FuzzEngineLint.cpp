@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             }
             previous = finding.offset;
-            const auto line = std::upper_bound(lineStarts.begin(), lineStarts.end(),
-                                               finding.offset) -
-                              lineStarts.begin();
+            const auto line =
+                std::upper_bound(lineStarts.begin(), lineStarts.end(), finding.offset) -
+                lineStarts.begin();
             const std::size_t start = lineStarts[static_cast<std::size_t>(line - 1)];
             if (finding.line != line ||
                 finding.column != static_cast<int>(finding.offset - start) + 1) {
