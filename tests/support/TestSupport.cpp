@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 namespace entorra::testing {
@@ -27,6 +28,20 @@ std::vector<std::string> CTempDir::Entries() const {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string TestName(const std::string& description) {
+    std::string name;
+    bool wordStart = true;
+    for (const char c : description) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
+            wordStart = true;
+            continue;
+        }
+        name += wordStart ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        wordStart = false;
+    }
+    return name;
 }
 
 std::filesystem::path SharedMapsFolder() {
