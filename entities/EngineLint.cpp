@@ -674,7 +674,7 @@ private:
                            "EOF without closing brace: the block opened here never ends and the "
                            "engine stops loading the map");
         }
-        EndBlock(block, brokenPair);
+        EndBlock(block, closed, brokenPair);
         return i;
     }
 
@@ -864,9 +864,11 @@ private:
         }
     }
 
-    void EndBlock(Block& block, bool brokenPair) {
+    void EndBlock(Block& block, bool closed, bool brokenPair) {
         const bool world = block.index == 0;
-        if (!block.hasClassname) {
+        if (!closed) {
+            // The engine stops at the end of the text; nothing more to say about the block.
+        } else if (!block.hasClassname) {
             if (m_limits.stopsOnBlockWithoutClassname) {
                 if (!brokenPair) {
                     m_findings.Add(block.open, Severity::Error,
