@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -128,8 +129,35 @@ struct Token {
     bool unterminated = false;
     bool piece = false;        // a later piece of a string longer than a token (goldsrc)
     bool cut = false;          // longer than a token; this is what is kept of it
+    bool backslash = false;    // holds a backslash
     std::uint32_t escape = 0;  // offset of its first \" escape (xash), 0 for none
 };
+
+// Offset of the first '"' or '\\' in text[from, to), or `to`: eight bytes at a time, since most
+// strings are short and a call per string costs more than the scan.
+std::size_t FindQuoteOrBackslash(const char* text, std::size_t from, std::size_t to) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    constexpr std::uint64_t kQuotes = kOnes * '"';
+    constexpr std::uint64_t kSlashes = kOnes * '\\';
+    while (to - from >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text + from, 8);
+        const std::uint64_t quotes = word ^ kQuotes;
+        const std::uint64_t slashes = word ^ kSlashes;
+        // The lowest marked byte is a match; marks above it may be false.
+        const std::uint64_t marks =
+            (((quotes - kOnes) & ~quotes) | ((slashes - kOnes) & ~slashes)) & kHighs;
+        if (marks != 0) {
+            return from + static_cast<std::size_t>(std::countr_zero(marks)) / 8;
+        }
+        from += 8;
+    }
+    while (from < to && text[from] != '"' && text[from] != '\\') {
+        ++from;
+    }
+    return from;
+}
 
 // Bytes that end an unquoted word and are tokens of their own.
 struct CharClasses {
@@ -322,8 +350,7 @@ public:
                                       rest.size()));
             }
         }
-        Tokenise();
-        CheckCodePage();
+        m_checkCodePage = m_options.codePage != CodePage::None && HasHighByte(m_text);
         ParseBlocks();
         CheckSize();
         return m_findings.Finish(whole);
@@ -337,93 +364,118 @@ private:
 
     // --- the tokeniser -------------------------------------------------------------------
 
-    void Tokenise() {
+    // The next token, as the engine's tokeniser returns it, with its own findings made; false
+    // at the end of the text.
+    bool Next(Token& token) {
+        if (m_pendingAt < m_pending.size()) {
+            token = m_pending[m_pendingAt++];
+            CheckToken(token);
+            return true;
+        }
         const std::size_t size = m_text.size();
         const char* const text = m_text.data();
-        m_tokens.reserve(size / 8 + 16);
-        std::size_t at = 0;
-        for (;;) {
-            while (at < size) {
-                const auto c = static_cast<unsigned char>(text[at]);
-                if (c <= ' ') {
-                    ++at;
-                } else if (c == '/' && at + 1 < size && text[at + 1] == '/') {
-                    const void* lf = std::memchr(text + at, '\n', size - at);
-                    at = lf == nullptr
-                             ? size
-                             : static_cast<std::size_t>(static_cast<const char*>(lf) - text);
-                } else {
-                    break;
-                }
-            }
-            if (at >= size) {
-                return;
-            }
+        std::size_t at = m_at;
+        while (at < size) {
             const auto c = static_cast<unsigned char>(text[at]);
-            if (c == '"') {
-                at = m_limits.quoteEscapes ? QuotedWithEscapes(at) : Quoted(at);
-            } else if (m_classes.single[c]) {
-                Token token;
-                token.begin = token.contentBegin = static_cast<std::uint32_t>(at);
-                token.end = static_cast<std::uint32_t>(at + 1);
-                token.contentLength = token.fullLength = 1;
-                m_tokens.push_back(token);
+            if (c <= ' ') {
                 ++at;
+            } else if (c == '/' && at + 1 < size && text[at + 1] == '/') {
+                const void* lf = std::memchr(text + at, '\n', size - at);
+                at = lf == nullptr ? size
+                                   : static_cast<std::size_t>(static_cast<const char*>(lf) - text);
             } else {
-                at = Word(at);
+                break;
             }
         }
+        if (at >= size) {
+            m_at = size;
+            return false;
+        }
+        token = Token{};
+        const auto c = static_cast<unsigned char>(text[at]);
+        if (c == '"') {
+            m_at = m_limits.quoteEscapes ? QuotedWithEscapes(at, token) : Quoted(at, token);
+        } else if (m_classes.single[c]) {
+            token.begin = token.contentBegin = static_cast<std::uint32_t>(at);
+            token.end = static_cast<std::uint32_t>(at + 1);
+            token.contentLength = token.fullLength = 1;
+            m_at = at + 1;
+        } else {
+            m_at = Word(at, token);
+        }
+        if (token.cut || m_checkCodePage) {
+            CheckToken(token);
+        }
+        return true;
+    }
+
+    // The pieces after the first of a token longer than the engine keeps; they come out of
+    // Next one by one.
+    void Piece(const Token& piece) {
+        if (m_pendingAt >= m_pending.size()) {
+            m_pending.clear();
+            m_pendingAt = 0;
+        }
+        m_pending.push_back(piece);
     }
 
     // A quoted string without escapes; past the token size the engine returns what it has
     // and goes on inside the quotes with the next call.
-    std::size_t Quoted(std::size_t at) {
+    std::size_t Quoted(std::size_t at, Token& token) {
         const std::size_t size = m_text.size();
+        const char* const text = m_text.data();
         const std::size_t contentBegin = at + 1;
-        const void* found = std::memchr(m_text.data() + contentBegin, '"', size - contentBegin);
-        const bool closed = found != nullptr;
-        const std::size_t contentEnd =
-            closed ? static_cast<std::size_t>(static_cast<const char*>(found) - m_text.data())
-                   : size;
+        std::size_t contentEnd = contentBegin;
+        bool backslash = false;
+        for (;;) {
+            contentEnd = FindQuoteOrBackslash(text, contentEnd, size);
+            if (contentEnd < size && text[contentEnd] == '\\') {
+                backslash = true;
+                ++contentEnd;
+                continue;
+            }
+            break;
+        }
+        const bool closed = contentEnd < size;
         const std::size_t end = closed ? contentEnd + 1 : size;
         const std::size_t length = contentEnd - contentBegin;
-        const std::size_t max = m_limits.tokenBytes;
-        std::size_t piece = contentBegin;
-        bool first = true;
-        // A piece ends as soon as it is full, even right before the closing quote, which then
-        // ends an empty piece.
-        while (piece + max <= contentEnd) {
-            Token token;
-            token.begin = static_cast<std::uint32_t>(first ? at : piece);
-            token.end = static_cast<std::uint32_t>(piece + max);
-            token.contentBegin = static_cast<std::uint32_t>(piece);
-            token.contentLength = static_cast<std::uint32_t>(max);
-            token.fullLength = static_cast<std::uint32_t>(length);
-            token.quoted = true;
-            token.piece = !first;
-            token.cut = true;
-            m_tokens.push_back(token);
-            piece += max;
-            first = false;
-        }
-        Token token;
-        token.begin = static_cast<std::uint32_t>(first ? at : piece);
+        token.begin = static_cast<std::uint32_t>(at);
         token.end = static_cast<std::uint32_t>(end);
-        token.contentBegin = static_cast<std::uint32_t>(piece);
-        token.contentLength = static_cast<std::uint32_t>(contentEnd - piece);
+        token.contentBegin = static_cast<std::uint32_t>(contentBegin);
+        token.contentLength = static_cast<std::uint32_t>(length);
         token.fullLength = static_cast<std::uint32_t>(length);
         token.quoted = true;
-        token.piece = !first;
         token.unterminated = !closed;
-        m_tokens.push_back(token);
+        token.backslash = backslash;
         if (!closed) {
-            m_unterminated.push_back(at);
+            Unterminated(at);
+        }
+        const std::size_t max = m_limits.tokenBytes;
+        if (length >= max) {
+            // A piece ends as soon as it is full, even right before the closing quote, which
+            // then ends an empty piece.
+            Token piece = token;
+            piece.piece = true;
+            token.end = static_cast<std::uint32_t>(contentBegin + max);
+            token.contentLength = static_cast<std::uint32_t>(max);
+            token.unterminated = false;
+            token.cut = true;
+            for (std::size_t from = contentBegin + max; from <= contentEnd; from += max) {
+                const std::size_t pieceLength = std::min(max, contentEnd - from);
+                piece.begin = piece.contentBegin = static_cast<std::uint32_t>(from);
+                piece.contentLength = static_cast<std::uint32_t>(pieceLength);
+                const bool last = pieceLength < max;
+                piece.end = static_cast<std::uint32_t>(last ? end : from + max);
+                piece.cut = !last;
+                piece.unterminated = last && !closed;
+                Piece(piece);
+            }
         }
         return end;
     }
 
     // A quoted string in which \" is a quote; the engine keeps what fits and drops the rest.
-    std::size_t QuotedWithEscapes(std::size_t at) {
+    std::size_t QuotedWithEscapes(std::size_t at, Token& token) {
         const std::size_t size = m_text.size();
         const char* const text = m_text.data();
         const std::size_t contentBegin = at + 1;
@@ -431,26 +483,30 @@ private:
         std::size_t escapes = 0;
         std::size_t firstEscape = 0;
         std::size_t contentEnd = size;
+        bool backslash = false;
         bool closed = false;
         while (from < size) {
-            const void* found = std::memchr(text + from, '"', size - from);
-            if (found == nullptr) {
+            const std::size_t found = FindQuoteOrBackslash(text, from, size);
+            if (found >= size) {
                 break;
             }
-            const auto quote = static_cast<std::size_t>(static_cast<const char*>(found) - text);
-            if (quote > contentBegin && text[quote - 1] == '\\') {
-                if (escapes++ == 0) {
-                    firstEscape = quote - 1;
+            if (text[found] == '\\') {
+                backslash = true;
+                if (found + 1 < size && text[found + 1] == '"') {
+                    if (escapes++ == 0) {
+                        firstEscape = found;
+                    }
+                    from = found + 2;
+                } else {
+                    from = found + 1;
                 }
-                from = quote + 1;
                 continue;
             }
-            contentEnd = quote;
+            contentEnd = found;
             closed = true;
             break;
         }
         const std::size_t length = contentEnd - contentBegin - escapes;
-        Token token;
         token.begin = static_cast<std::uint32_t>(at);
         token.end = static_cast<std::uint32_t>(closed ? contentEnd + 1 : size);
         token.contentBegin = static_cast<std::uint32_t>(contentBegin);
@@ -459,59 +515,56 @@ private:
         token.quoted = true;
         token.unterminated = !closed;
         token.cut = length > m_limits.tokenBytes;
+        token.backslash = backslash;
         token.escape = static_cast<std::uint32_t>(firstEscape);
-        m_tokens.push_back(token);
         if (!closed) {
-            m_unterminated.push_back(at);
+            Unterminated(at);
         }
         return token.end;
     }
 
     // An unquoted word, up to whitespace or a single-byte token.
-    std::size_t Word(std::size_t at) {
+    std::size_t Word(std::size_t at, Token& token) {
         const std::size_t size = m_text.size();
         const char* const text = m_text.data();
         std::size_t end = at + 1;
+        bool backslash = text[at] == '\\';
         while (end < size && !m_classes.endsWord[static_cast<unsigned char>(text[end])]) {
+            backslash |= text[end] == '\\';
             ++end;
         }
         const std::size_t length = end - at;
         const std::size_t max = m_limits.tokenBytes;
-        if (length <= max || !m_limits.tokenRestIsNextToken) {
-            Token token;
-            token.begin = token.contentBegin = static_cast<std::uint32_t>(at);
+        token.begin = token.contentBegin = static_cast<std::uint32_t>(at);
+        token.end = static_cast<std::uint32_t>(std::min(length, max) + at);
+        token.contentLength = static_cast<std::uint32_t>(std::min(length, max));
+        token.fullLength = static_cast<std::uint32_t>(length);
+        token.cut = length > max;
+        token.backslash = backslash;
+        if (!token.cut || !m_limits.tokenRestIsNextToken) {
             token.end = static_cast<std::uint32_t>(end);
-            token.contentLength = static_cast<std::uint32_t>(std::min(length, max));
-            token.fullLength = static_cast<std::uint32_t>(length);
-            token.cut = length > max;
-            m_tokens.push_back(token);
             return end;
         }
-        for (std::size_t piece = at; piece < end; piece += max) {
-            Token token;
-            token.begin = token.contentBegin = static_cast<std::uint32_t>(piece);
-            token.end = static_cast<std::uint32_t>(std::min(piece + max, end));
-            token.contentLength = token.end - token.begin;
-            token.fullLength = static_cast<std::uint32_t>(length);
-            token.piece = piece != at;
-            token.cut = true;
-            m_tokens.push_back(token);
+        Token piece = token;
+        piece.piece = true;
+        for (std::size_t from = at + max; from < end; from += max) {
+            piece.begin = piece.contentBegin = static_cast<std::uint32_t>(from);
+            piece.end = static_cast<std::uint32_t>(std::min(from + max, end));
+            piece.contentLength = piece.end - piece.begin;
+            Piece(piece);
         }
         return end;
     }
 
+    void Unterminated(std::size_t quote) {
+        m_findings.Add(quote, Severity::Error,
+                       "unterminated quote: the engine reads the rest of the text as one string");
+    }
+
     // --- token rules -------------------------------------------------------------------
 
-    void CheckCodePage() {
-        for (const std::size_t quote : m_unterminated) {
-            m_findings.Add(quote, Severity::Error,
-                           "unterminated quote: the engine reads the rest of the text as one "
-                           "string");
-        }
-        for (const Token& token : m_tokens) {
-            if (!token.cut || token.piece) {
-                continue;
-            }
+    void CheckToken(const Token& token) {
+        if (token.cut && !token.piece) {
             const char* what = token.quoted ? "string" : "word";
             if (m_limits.tokenRestIsNextToken) {
                 m_findings.Add(token.begin, Severity::Warning,
@@ -525,29 +578,26 @@ private:
                                       what, token.fullLength, m_limits.tokenBytes));
             }
         }
-        if (m_options.codePage == CodePage::None || !HasHighByte(m_text)) {
+        if (!m_checkCodePage) {
             return;
         }
-        for (const Token& token : m_tokens) {
-            const std::string_view content = Content(token);
-            const std::size_t bad = FirstInvalidByte(content, m_options.codePage);
-            if (bad == std::string_view::npos) {
-                continue;
-            }
-            const std::string_view name = NameOf(m_options.codePage);
-            if (m_options.codePage == CodePage::Utf8) {
-                m_findings.Add(token.contentBegin + bad, Severity::Warning,
-                               Format("bytes that are not %.*s: engines and tools read them "
-                                      "differently",
-                                      static_cast<int>(name.size()), name.data()));
-            } else {
-                m_findings.Add(
-                    token.contentBegin + bad, Severity::Warning,
-                    Format("byte 0x%02X is no character in %.*s: engines and tools read it "
-                           "differently",
-                           static_cast<unsigned>(static_cast<unsigned char>(content[bad])),
-                           static_cast<int>(name.size()), name.data()));
-            }
+        const std::string_view content = Content(token);
+        const std::size_t bad = FirstInvalidByte(content, m_options.codePage);
+        if (bad == std::string_view::npos) {
+            return;
+        }
+        const std::string_view name = NameOf(m_options.codePage);
+        if (m_options.codePage == CodePage::Utf8) {
+            m_findings.Add(token.contentBegin + bad, Severity::Warning,
+                           Format("bytes that are not %.*s: engines and tools read them "
+                                  "differently",
+                                  static_cast<int>(name.size()), name.data()));
+        } else {
+            m_findings.Add(token.contentBegin + bad, Severity::Warning,
+                           Format("byte 0x%02X is no character in %.*s: engines and tools read it "
+                                  "differently",
+                                  static_cast<unsigned>(static_cast<unsigned char>(content[bad])),
+                                  static_cast<int>(name.size()), name.data()));
         }
     }
 
@@ -566,25 +616,21 @@ private:
     };
 
     void ParseBlocks() {
-        const std::size_t count = m_tokens.size();
-        std::size_t i = 0;
         bool stray = false;  // inside a run of tokens outside any block
-        while (i < count) {
-            const Token& token = m_tokens[i];
+        Token token;
+        while (Next(token)) {
             const std::string_view content = Content(token);
             if (First(content) != '{') {
                 if (!stray) {
-                    std::string message = Format(
-                        "found %s when expecting {: the engine stops "
-                        "loading the map",
-                        Shown(content).c_str());
+                    std::string message =
+                        Format("found %s when expecting {: the engine stops loading the map",
+                               Shown(content).c_str());
                     if (content.substr(0, 3) == "\xEF\xBB\xBF") {
                         message += " (a UTF-8 byte order mark)";
                     }
                     m_findings.Add(token.begin, Severity::Error, std::move(message));
                     stray = true;
                 }
-                ++i;
                 continue;
             }
             stray = false;
@@ -592,7 +638,7 @@ private:
             block.open = token.begin;
             block.index = m_blocks++;
             CheckEdicts(block);
-            i = ParseBlock(block, i + 1);
+            ParseBlock(block);
         }
         if (m_blocks == 0) {
             m_findings.Add(0, Severity::Error,
@@ -613,15 +659,11 @@ private:
     }
 
     // The engine's classname search before it reads a block, kept inside the block: it stops
-    // at a "}" where a key or a value would be.
-    void FindClassname(Block& block, std::size_t i) const {
-        const std::size_t count = m_tokens.size();
-        while (i < count && First(Content(m_tokens[i])) != '}') {
-            if (i + 1 >= count) {
-                return;
-            }
-            const std::string_view key = Content(m_tokens[i]).substr(0, m_limits.keyBytes);
-            const std::string_view value = Content(m_tokens[i + 1]);
+    // at a "}" where a key or a value would be. m_block holds the block's keys and values.
+    void FindClassname(Block& block) const {
+        for (std::size_t i = 0; i + 1 < m_block.size(); i += 2) {
+            const std::string_view key = Content(m_block[i]).substr(0, m_limits.keyBytes);
+            const std::string_view value = Content(m_block[i + 1]);
             if (First(value) == '}') {
                 return;
             }
@@ -630,44 +672,52 @@ private:
                 block.classname = value;
                 return;
             }
-            i += 2;
         }
     }
 
-    // Reads the pairs after the "{" at tokens[i - 1]; returns the index after the block.
-    std::size_t ParseBlock(Block& block, std::size_t i) {
-        FindClassname(block, i);
+    // Reads the block after its "{": its keys and values up to a "}" where a key would be,
+    // or up to a value that begins with "}", or to the end of the text.
+    void ParseBlock(Block& block) {
+        m_block.clear();
+        bool closed = false;
+        bool brokenPair = false;
+        const auto brace = [this](const Token& token) {
+            return token.contentLength > 0 && m_text[token.contentBegin] == '}';
+        };
+        for (;;) {
+            if (!Next(m_block.emplace_back())) {
+                m_block.pop_back();
+                break;
+            }
+            if (brace(m_block.back())) {
+                m_block.pop_back();
+                closed = true;
+                break;
+            }
+            if (!Next(m_block.emplace_back())) {
+                m_block.pop_back();
+                break;
+            }
+            if (brace(m_block.back())) {
+                const Token& value = m_block.back();
+                m_findings.Add(value.begin, Severity::Error,
+                               Format("closing brace without data: the key %s has no value and "
+                                      "the engine stops loading the map",
+                                      Shown(Content(m_block[m_block.size() - 2])).c_str()));
+                brokenPair = true;
+                closed = true;
+                break;
+            }
+        }
+        FindClassname(block);
         m_keys.clear();
         if (!m_keySet.empty()) {
             std::unordered_map<std::string_view, std::string_view>().swap(m_keySet);
         }
-        const std::size_t count = m_tokens.size();
-        bool closed = false;
-        bool brokenPair = false;
-        while (i < count) {
-            const Token& key = m_tokens[i];
-            if (First(Content(key)) == '}') {
-                closed = true;
-                ++i;
-                break;
-            }
-            if (i + 1 >= count) {
-                ++i;
-                break;
-            }
-            const Token& value = m_tokens[i + 1];
-            if (First(Content(value)) == '}') {
-                m_findings.Add(value.begin, Severity::Error,
-                               Format("closing brace without data: the key %s has no value and "
-                                      "the engine stops loading the map",
-                                      Shown(Content(key)).c_str()));
-                brokenPair = true;
-                closed = true;
-                i += 2;
-                break;
-            }
-            Pair(block, key, value);
-            i += 2;
+        const std::size_t pairs =
+            brokenPair ? m_block.size() - 2 : m_block.size() & ~std::size_t{1};
+        for (std::size_t i = 0; i < pairs; i += 2) {
+            Pair(block, m_block[i], m_block[i + 1]);
         }
         if (!closed) {
             m_findings.Add(block.open, Severity::Error,
@@ -675,7 +725,6 @@ private:
                            "engine stops loading the map");
         }
         EndBlock(block, closed, brokenPair);
-        return i;
     }
 
     void Pair(Block& block, const Token& keyToken, const Token& valueToken) {
@@ -807,11 +856,14 @@ private:
     // A pair whose value stands on another line than its key: the engine pairs strings in
     // order, so a missing value takes the next line's key.
     void CheckLines(const Token& keyToken, const Token& valueToken) {
-        if (valueToken.piece || keyToken.end > valueToken.begin) {
+        if (valueToken.piece) {
             return;
         }
-        const std::string_view gap = m_text.substr(keyToken.end, valueToken.begin - keyToken.end);
-        if (gap.find_first_of("\r\n") == std::string_view::npos) {
+        bool lineEnd = false;
+        for (std::size_t at = keyToken.end; at < valueToken.begin && !lineEnd; ++at) {
+            lineEnd = m_text[at] == '\n' || m_text[at] == '\r';
+        }
+        if (!lineEnd) {
             return;
         }
         m_findings.Add(
@@ -839,7 +891,7 @@ private:
         }
         // The engine reads "wad" itself, as paths; only strings the game keeps pass its string
         // table.
-        std::size_t from = key == "wad" ? value.size() : 0;
+        std::size_t from = !valueToken.backslash || key == "wad" ? value.size() : 0;
         while (from < value.size()) {
             const std::size_t slash = value.find('\\', from);
             if (slash == std::string_view::npos) {
@@ -926,8 +978,11 @@ private:
     const EngineLintOptions& m_options;
     const EngineLimits& m_limits;
     CharClasses m_classes;
-    std::vector<Token> m_tokens;
-    std::vector<std::size_t> m_unterminated;
+    std::size_t m_at = 0;          // where the tokeniser goes on
+    std::vector<Token> m_pending;  // the pieces of a token longer than a token
+    std::size_t m_pendingAt = 0;
+    std::vector<Token> m_block;  // the keys and values of the block being read
+    bool m_checkCodePage = false;
     // The keys of the block being read with their first values; the map for blocks with many.
     std::vector<std::pair<std::string_view, std::string_view>> m_keys;
     std::unordered_map<std::string_view, std::string_view> m_keySet;
