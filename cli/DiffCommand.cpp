@@ -8,6 +8,7 @@
 #include "cli/BlockDiff.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/Operands.h"
 #include "cli/Sources.h"
 #include "entities/EntityLint.h"
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <thread>
 
+#include "cli/AllocatorTuning.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleSink.h"
 
