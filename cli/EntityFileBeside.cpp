@@ -7,7 +7,7 @@
 #include "cli/BlockDiff.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
-#include "cli/Sources.h"
+#include "io/FileRead.h"
 
 namespace entorra::cli {
 namespace fs = std::filesystem;
@@ -50,8 +50,7 @@ std::vector<LintFinding> CheckEntityFileBeside(const CommandContext& context,
                                                std::string_view lumpText, CMapReport& report) {
     std::vector<LintFinding> findings;
     const std::string path = EntityFilePathFor(mapPath);
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
+    if (context.fileSystem.KindOf(path) != EntryKind::File) {
         report.figures["entityFile"] = nullptr;
         return findings;
     }
@@ -69,13 +68,14 @@ std::vector<LintFinding> CheckEntityFileBeside(const CommandContext& context,
                    path.c_str()));
     }
 
-    CMapReport scratch(path);
-    std::string text;
-    if (!ReadEntityTextOf(context, path, scratch, text)) {
-        warn(Format("%s cannot be read", path.c_str()));
+    Result<std::string> read = ReadTextFile(context.fileSystem, path);
+    if (!read) {
+        warn(Format("%s cannot be read (%s): a server that reads it may refuse the map",
+                    path.c_str(), read.Error().message.c_str()));
         report.figures["entityFile"] = std::move(figures);
         return findings;
     }
+    std::string text = std::move(read).Value();
     // The engines read the file up to its first NUL.
     text.resize(std::string_view(text).find('\0') == std::string_view::npos
                     ? text.size()

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "tests/cli/CliTestSupport.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace entorra::cli {
 namespace {
@@ -166,6 +167,21 @@ TEST_F(EntityFiles, CheckComparesTheEntityFileBesideTheMap) {
     EXPECT_NE(out.str().find("0 added, 0 removed, 1 changed (first: ~ worldspawn, line 1)"),
               std::string::npos)
         << out.str();
+}
+
+TEST_F(EntityFiles, AnEntityFileBesideThatCannotBeReadIsAWarning) {
+    const std::string map = Map("maps/a.bsp");
+    WriteText(dir.File("maps/a.ent"), testing::kEntities);
+    entorra::testing::CFaultyFileSystem faulty;
+    faulty.FailAt(entorra::testing::FileStep::OpenForReading);
+    EXPECT_EQ(RunCheck(Context(faulty, 1, true), {map}), 0);
+    EXPECT_TRUE(faulty.Triggered());
+    const nlohmann::json report = Json()[0];
+    EXPECT_EQ(report["warnings"], 1);
+    const std::string message = report["findings"][0]["message"];
+    EXPECT_EQ(message.rfind(dir.File("maps/a.ent") + " cannot be read (", 0), 0u) << message;
+    EXPECT_EQ(report["entityFile"]["path"], dir.File("maps/a.ent"));
+    EXPECT_FALSE(report["entityFile"].contains("added"));
 }
 
 }  // namespace
