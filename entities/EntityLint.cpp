@@ -370,7 +370,15 @@ private:
 }  // namespace
 
 const char* LintSeverityName(LintSeverity severity) {
-    return severity == LintSeverity::Error ? "error" : "warning";
+    switch (severity) {
+        case LintSeverity::Error:
+            return "error";
+        case LintSeverity::Warning:
+            return "warning";
+        case LintSeverity::Information:
+            break;
+    }
+    return "information";
 }
 
 const std::string_view* ParsedEntity::Find(std::string_view key) const {
@@ -410,7 +418,10 @@ std::optional<TextCut> FindTextCut(std::string_view text) {
     if (nul == std::string_view::npos) {
         return std::nullopt;
     }
-    return TextCut{nul, 1 + static_cast<int>(std::count(text.begin(), text.begin() + nul, '\n'))};
+    const std::size_t lineStart = text.rfind('\n', nul);
+    return TextCut{
+        nul, 1 + static_cast<int>(std::count(text.begin(), text.begin() + nul, '\n')),
+        static_cast<int>(nul - (lineStart == std::string_view::npos ? 0 : lineStart + 1)) + 1};
 }
 
 }  // namespace entorra

@@ -17,7 +17,7 @@
 
 namespace entorra {
 
-enum class LintSeverity { Error, Warning };
+enum class LintSeverity { Error, Warning, Information };
 
 const char* LintSeverityName(LintSeverity severity);
 
@@ -26,6 +26,7 @@ struct LintFinding {
     int line = 0;
     LintSeverity severity = LintSeverity::Error;
     std::string message;
+    int column = 0;  // 1-based byte column; 0 when only the line is known
     friend bool operator==(const LintFinding&, const LintFinding&) = default;
 };
 
@@ -72,10 +73,12 @@ std::vector<LintFinding> LintEntityText(std::string_view text);
 
 int CountFindings(const std::vector<LintFinding>& findings, LintSeverity severity);
 
-// Where a NUL byte cuts the text: its offset and its 1-based line; no value when it has none.
+// Where a NUL byte cuts the text: its offset, 1-based line and byte column; no value when it
+// has none.
 struct TextCut {
     std::size_t offset = 0;
     int line = 0;
+    int column = 0;
 };
 std::optional<TextCut> FindTextCut(std::string_view text);
 
