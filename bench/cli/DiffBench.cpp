@@ -5,7 +5,7 @@
 // - Maps whose entity texts are 25 and 100 MB, the second an edited copy of the first (a value
 //   changed in every 7th block, every 13th block gone, a block added after every 11th).
 // - Entity files of 1 Mi and 4 Mi "{" in a row: every brace opens a block inside the last one.
-// - check of a 32 MiB entity file.
+// - check (the engine lint) of a 32 MiB entity file.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -180,12 +180,12 @@ void BM_Baseline_ReadEntityFileCountLines(benchmark::State& state) {
 }
 BENCHMARK(BM_Baseline_ReadEntityFileCountLines)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Its thousands of blocks are more than an engine has edicts: check fails it, having read it all.
 void BM_CheckEntityFile(benchmark::State& state) {
     const std::string file = LargeEntityFile();
     for (auto _ : state) {
-        if (RunQuiet([&](const auto& context) { return cli::RunCheck(context, {file}); }) != 0) {
-            state.SkipWithError("check failed");
-        }
+        benchmark::DoNotOptimize(
+            RunQuiet([&](const auto& context) { return cli::RunCheck(context, {file}); }));
     }
     state.SetBytesProcessed(state.iterations() * FileBytes(file));
 }
