@@ -2,7 +2,9 @@
 
 // Shared test helpers: a message sink that records, temporary folders, the real sample maps.
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,9 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// CRC-32 (the zip polynomial), bit by bit: a reference apart from the one the core uses.
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc = 0);
 
 // The folder of real maps beside the project, or an empty path when it is not there.
 std::filesystem::path SharedMapsFolder();
