@@ -71,7 +71,7 @@ const char* CBspFile::GetEntityText() const {
     if (!m_bLoaded) {
         return nullptr;
     }
-    const auto offset = ReadInt32LE(Image(), LumpOffsetField(LUMP_ENTITIES));
+    const auto offset = ReadInt32LE(Image(), LumpOffsetField(m_variant.EntityEntry()));
     return reinterpret_cast<const char*>(m_pImage.get() + offset);
 }
 
@@ -80,6 +80,7 @@ void CBspFile::ReleaseImage() {
     m_pImage.reset();
     m_nImageCapacity = 0;
     m_nEntityTextLength = 0;
+    m_variant = MapVariant{};
 }
 
 void CBspFile::Show() {
@@ -128,6 +129,7 @@ int CBspFile::Load(std::string path) {
             throw CheckFailed{DefectMessage(check.defect, path)};
         }
         m_nEntityTextLength = check.entityTextLength;
+        m_variant = check.variant;
         m_bLoaded = true;
         return 0;
     } catch (const CheckFailed& failure) {
@@ -160,7 +162,7 @@ int CBspFile::Save(std::string path, std::string& entityText) {
 
         SaveLayout layout;
         try {
-            layout = PlanSave(Image(), m_nEntityTextLength, entityText.size());
+            layout = PlanSave(Image(), m_variant, m_nEntityTextLength, entityText.size());
         } catch (const CLayoutRefusal& refusal) {
             throw CheckFailed{Format(kSaveFailed, name.c_str()) + "\n" + refusal.what()};
         }
@@ -187,6 +189,7 @@ int CBspFile::Save(std::string path, std::string& entityText) {
         }
         ApplySave(m_pImage.get(), layout, entityText);
         m_nImageSize = static_cast<std::uint32_t>(layout.newSize);
+        // The variant stays: the entity lump was written where it was.
         m_nEntityTextLength = CheckMapImage(Image()).entityTextLength;
 
         m_strMessage = Format(kSaved, name.c_str());

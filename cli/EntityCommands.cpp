@@ -131,7 +131,8 @@ int RunDeleteAll(const CommandContext& context, const std::string& searchString,
         report.figures["deleted"] = deleted;
         report.text = map + ": " + (said.said ? said.line : std::string("nothing deleted")) + '\n';
         if (!shown.Editor().IsModified()) {
-            const std::optional<std::uint32_t> checksum = MapChecksum(shown.File().Image());
+            const std::optional<std::uint32_t> checksum =
+                MapChecksum(shown.File().Image(), shown.File().Variant());
             const Json checksumJson = checksum ? Json(ChecksumText(*checksum)) : Json(nullptr);
             report.figures["checksumBefore"] = checksumJson;
             report.figures["checksumAfter"] = checksumJson;

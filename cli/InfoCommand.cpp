@@ -15,7 +15,7 @@ int RunInfo(const CommandContext& context, const std::vector<std::string>& opera
             report.Fail();
             return;
         }
-        const MapInfo info = DescribeMap(file.Image(), file.EntityTextLength());
+        const MapInfo info = DescribeMap(file.Image(), file.Variant(), file.EntityTextLength());
 
         Json lumps = Json::array();
         for (const PlacedLump& lump : info.lumpsInFileOrder) {

@@ -90,13 +90,13 @@ MapFileCheck CheckMapFile(std::span<const std::uint8_t> image) {
         [](const LintFinding& finding) { return finding.severity == LintSeverity::Error; });
     const MapCheck mapCheck = CheckMapImage(image);
     if (clean && mapCheck.defect == MapDefect::None) {
-        if (!MeetsFileOrder(header, image.size(), mapCheck.entityTextLength)) {
+        if (!MeetsFileOrder(header, mapCheck.variant, image.size(), mapCheck.entityTextLength)) {
             Warning(check,
                     "the entity lump is not followed by the texture lump ending the file: a save "
                     "moves what lies behind the entity lump and keeps every byte");
         }
         try {
-            PlanSave(image, mapCheck.entityTextLength, mapCheck.entityTextLength);
+            PlanSave(image, mapCheck.variant, mapCheck.entityTextLength, mapCheck.entityTextLength);
         } catch (const CLayoutRefusal& refusal) {
             Error(check, 0, std::string("a save would refuse this map: ") + refusal.what());
         }

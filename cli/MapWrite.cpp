@@ -24,7 +24,7 @@ std::string ChecksumLine(const std::optional<std::uint32_t>& checksum) {
 
 void WriteMap(const CommandContext& context, CBspFile& file, const std::string& map,
               std::string editorText, const WriteOptions& options, CMapReport& report) {
-    const std::optional<std::uint32_t> before = MapChecksum(file.Image());
+    const std::optional<std::uint32_t> before = MapChecksum(file.Image(), file.Variant());
     const std::size_t bytesBefore = file.EntityTextLength();
     std::optional<std::uint32_t> after;
     std::string done;
@@ -35,7 +35,9 @@ void WriteMap(const CommandContext& context, CBspFile& file, const std::string& 
         // save would refuse the map.
         PrepareFileText(editorText);
         try {
-            after = MapChecksum(BuildSavedImage(file.Image(), file.EntityTextLength(), editorText));
+            after = MapChecksum(
+                BuildSavedImage(file.Image(), file.Variant(), file.EntityTextLength(), editorText),
+                file.Variant());
         } catch (const CLayoutRefusal& refusal) {
             report.Fail(Format("Error saving the file: %s.", FileNameOfPath(map).c_str()) + "\n" +
                         refusal.what());
@@ -62,7 +64,7 @@ void WriteMap(const CommandContext& context, CBspFile& file, const std::string& 
             report.Fail();
             return;
         }
-        after = MapChecksum(file.Image());
+        after = MapChecksum(file.Image(), file.Variant());
         done += "saved";
     }
 
