@@ -44,7 +44,7 @@ std::optional<std::uint32_t> MapChecksum(std::span<const std::uint8_t> image,
 // The same, the variant read from the image (which must hold the map header).
 std::optional<std::uint32_t> MapChecksum(std::span<const std::uint8_t> image);
 
-// The image must have passed CheckMapImage, which gave the variant.
+// The image must have no fatal finding (InspectMap), which gave the variant.
 MapInfo DescribeMap(std::span<const std::uint8_t> image, const MapVariant& variant,
                     std::size_t entityTextLength);
 

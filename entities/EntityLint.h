@@ -11,7 +11,7 @@
 
 namespace entorra {
 
-enum class LintSeverity { Error, Warning };
+enum class LintSeverity { Error, Warning, Information };
 
 const char* LintSeverityName(LintSeverity severity);
 

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 namespace entorra::testing {
@@ -38,6 +39,20 @@ std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc) {
         }
     }
     return ~crc;
+}
+
+std::string TestName(const std::string& description) {
+    std::string name;
+    bool wordStart = true;
+    for (const char c : description) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
+            wordStart = true;
+            continue;
+        }
+        name += wordStart ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        wordStart = false;
+    }
+    return name;
 }
 
 std::filesystem::path SharedMapsFolder() {

@@ -39,6 +39,10 @@ private:
 // CRC-32 (the zip polynomial), bit by bit: a reference apart from the one the core uses.
 std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc = 0);
 
+// A parameterised case's description as a test name: its words run together, each capitalised,
+// everything but letters and digits dropped ("no NUL at all" -> "NoNULAtAll").
+std::string TestName(const std::string& description);
+
 // The folder of real maps beside the project, or an empty path when it is not there.
 std::filesystem::path SharedMapsFolder();
 std::vector<std::filesystem::path> SharedMaps();
