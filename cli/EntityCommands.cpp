@@ -131,11 +131,16 @@ int RunDeleteAll(const CommandContext& context, const std::string& searchString,
         report.figures["deleted"] = deleted;
         report.text = map + ": " + (said.said ? said.line : std::string("nothing deleted")) + '\n';
         if (!shown.Editor().IsModified()) {
-            const std::optional<std::uint32_t> checksum =
-                MapChecksum(shown.File().Image(), shown.File().Variant());
-            const Json checksumJson = checksum ? Json(ChecksumText(*checksum)) : Json(nullptr);
-            report.figures["checksumBefore"] = checksumJson;
-            report.figures["checksumAfter"] = checksumJson;
+            const CBspFile& file = shown.File();
+            const auto json = [](const std::optional<std::uint32_t>& checksum) {
+                return checksum ? Json(ChecksumText(*checksum)) : Json(nullptr);
+            };
+            const Json checksum = json(MapChecksum(file.Image(), file.Variant()));
+            const Json other = json(ChecksumSkipping(file.Image(), 0));
+            report.figures["checksumBefore"] = checksum;
+            report.figures["checksumAfter"] = checksum;
+            report.figures["checksumSkippingEntry0Before"] = other;
+            report.figures["checksumSkippingEntry0After"] = other;
             report.figures["written"] = false;
             return;
         }

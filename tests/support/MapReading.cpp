@@ -47,12 +47,16 @@ std::uint32_t ChecksumSkipping(const Bytes& image, int skipped) {
     return crc;
 }
 
-std::map<std::string, Bytes> BspxLumps(const Bytes& image) {
+std::size_t BspxDirectoryAt(const Bytes& image) {
     std::int64_t end = 0;
     for (std::size_t field = 4; field < 124; field += 8) {
         end = std::max(end, Word(image, field) + Word(image, field + 4));
     }
-    const auto directory = static_cast<std::size_t>((end + 3) & ~std::int64_t{3});
+    return static_cast<std::size_t>((end + 3) & ~std::int64_t{3});
+}
+
+std::map<std::string, Bytes> BspxLumps(const Bytes& image) {
+    const std::size_t directory = BspxDirectoryAt(image);
     std::map<std::string, Bytes> lumps;
     if (directory + 8 > image.size() ||
         std::string(image.begin() + static_cast<std::ptrdiff_t>(directory),

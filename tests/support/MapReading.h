@@ -20,6 +20,9 @@ Bytes EntryBytes(const Bytes& image, int entry);
 // CRC-32 over the lumps of every header entry but `skipped`, in entry order.
 std::uint32_t ChecksumSkipping(const Bytes& image, int skipped);
 
+// Where readers look for a BSPX directory: the 4-aligned end of the lump that ends last.
+std::size_t BspxDirectoryAt(const Bytes& image);
+
 // The lumps of the BSPX directory at the 4-aligned end of the lump that ends last, by name;
 // empty when there is none. Throws when an entry lies outside the image.
 std::map<std::string, Bytes> BspxLumps(const Bytes& image);
