@@ -99,18 +99,9 @@ TEST_P(MapVariantSave, SavesKeepEveryOtherLumpTheChecksumAndTheBspxLumps) {
     }
 }
 
-std::string VariantName(const ::testing::TestParamInfo<MapVariantFixture>& info) {
-    std::string name;
-    for (const char c : info.param.name) {
-        if (std::isalnum(static_cast<unsigned char>(c)) != 0) {
-            name += c;
-        }
-    }
-    return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Generated, MapVariantSave,
-                         ::testing::ValuesIn(fixtures::MapVariants(kText)), VariantName);
+                         ::testing::ValuesIn(fixtures::MapVariants(kText)),
+                         [](const auto& test) { return testing::TestName(test.param.name); });
 
 TEST(BlueShift, ImportOfAnEditedTextLeavesThePlanesAsTheyWere) {
     // The map a user makes by swapping the first two entries of a Half-Life map.

@@ -73,6 +73,60 @@ TEST_F(MapVariantCommands, CheckRaisesNoWarningAboutTheLayoutOfEntorrasOwnSave) 
     EXPECT_EQ(Json()[0]["warnings"], 0) << out.str();
 }
 
+class EveryCommand : public MapVariantCommands,
+                     public ::testing::WithParamInterface<fixtures::MapVariantFixture> {};
+
+// show, census, find, export, diff, delete-all, import: each reads and writes the entity lump
+// where the map has it, and a write leaves every other lump and every BSPX lump as it was.
+TEST_P(EveryCommand, WorksOnTheEntityLumpAndKeepsEverythingElse) {
+    const fixtures::MapVariantFixture& variant = GetParam();
+    const int entityEntry = fixtures::EntryOf(LUMP_ENTITIES, variant.blueShift);
+    const std::string map = WriteMap("v.bsp", variant.image);
+
+    ASSERT_EQ(RunShow(Context(), {map}), 0);
+    EXPECT_EQ(out.str(), MakeEditorText(testing::kEntities));
+    ASSERT_EQ(RunCensus(Context(), {map}), 0);
+    EXPECT_EQ(out.str(), map + ": T= 2 CT= 1 VIP= 0\n");
+    ASSERT_EQ(RunFind(Context(1, true), "info_player_start", {map}), 0);
+    EXPECT_EQ(Json()[0]["blocks"].size(), 1u);
+    ASSERT_EQ(RunExport(Context(), {map}, ""), 0);
+    const Bytes exported = fixtures::ReadFileBytes(dir.File("v.ent"));
+    EXPECT_EQ(std::string(exported.begin(), exported.end()), testing::kEntities);
+    ASSERT_EQ(RunDiff(Context(1, true), map, dir.File("v.ent")), 0);
+    EXPECT_TRUE(Json()[0]["added"].empty() && Json()[0]["removed"].empty());
+
+    const auto unchanged = [&](const Bytes& written) {
+        for (int entry = 0; entry < HEADER_LUMPS; ++entry) {
+            if (entry != entityEntry) {
+                EXPECT_EQ(EntryBytes(written, entry), EntryBytes(variant.image, entry)) << entry;
+            }
+        }
+        EXPECT_EQ(BspxLumps(written), BspxLumps(variant.image));
+        EXPECT_EQ(ChecksumSkipping(written, entityEntry),
+                  ChecksumSkipping(variant.image, entityEntry));
+    };
+    ASSERT_EQ(RunDeleteAll(Context(1, true), "info_player_deathmatch", {map}, {}), 0);
+    EXPECT_EQ(Json()[0]["deleted"], 2);
+    EXPECT_EQ(Json()[0]["checksumAfter"],
+              ChecksumText(ChecksumSkipping(variant.image, entityEntry)));
+    unchanged(fixtures::ReadFileBytes(map));
+
+    WriteText(dir.File("v.ent"), fixtures::MakeEntityText(25));
+    ASSERT_EQ(RunImport(Context(), {map}, "", {}), 0);
+    const Bytes written = fixtures::ReadFileBytes(map);
+    unchanged(written);
+    const std::string lump = fixtures::MakeEntityText(25) + '\0';
+    EXPECT_EQ(EntryBytes(written, entityEntry), Bytes(lump.begin(), lump.end()));
+    ASSERT_EQ(RunCheck(Context(1, true), {map}), 0);
+    EXPECT_EQ(Json()[0]["warnings"], variant.meetsFileOrder ? 0 : 1) << out.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(Generated, EveryCommand,
+                         ::testing::ValuesIn(fixtures::MapVariants(testing::kEntities)),
+                         [](const auto& test) {
+                             return entorra::testing::TestName(test.param.name);
+                         });
+
 TEST_F(MapVariantCommands, InfoNamesTheLayoutTheLumpsAndBothChecksums) {
     const Bytes image = SwappedMap();
     const std::string map = WriteMap("c1a0.bsp", image);
