@@ -31,14 +31,31 @@ std::optional<std::span<const std::uint8_t>> EntryBytes(std::span<const std::uin
                          static_cast<std::size_t>(lump.length));
 }
 
-// Entity text as the published layout is read: from the entry's offset up to the first NUL,
-// which may lie past the stored length. Text opening a block, plain text, or only blanks with
-// nothing but NULs in the rest of the lump (an empty entity text) all count; binary data and
-// a planes lump do not.
+// Whether the bytes up to a NUL read as entity text: opening a block, or plain text without
+// control characters (a save keeps whatever precedes the last "}" when there is no "{"), or
+// only blanks with nothing but NULs behind them in the lump (an empty entity text). Binary
+// data does not.
+bool ReadsAsText(std::span<const std::uint8_t> text, std::span<const std::uint8_t> rest) {
+    const auto first = std::find_if_not(text.begin(), text.end(), IsBlank);
+    if (first == text.end()) {
+        return std::all_of(rest.begin(), rest.end(), [](std::uint8_t byte) { return byte == 0; });
+    }
+    if (*first == '{') {
+        return true;
+    }
+    return std::none_of(text.begin(), text.end(),
+                        [](std::uint8_t byte) { return byte < 0x20 && !IsBlank(byte); });
+}
+
+// Entity text as the published layout reads entry 0: from the entry's offset up to the first
+// NUL, which may lie past the stored length. A planes lump is never entity text.
 bool HoldsReadableEntityText(std::span<const std::uint8_t> image, int entry) {
     const std::int32_t offset = ReadInt32LE(image, LumpOffsetField(entry));
     const std::int32_t length = ReadInt32LE(image, LumpLengthField(entry));
     if (offset < 0 || static_cast<std::size_t>(offset) >= image.size()) {
+        return false;
+    }
+    if (const auto lump = EntryBytes(image, entry); lump && IsPlanesLump(*lump)) {
         return false;
     }
     const auto rest = image.subspan(static_cast<std::size_t>(offset));
@@ -46,24 +63,10 @@ bool HoldsReadableEntityText(std::span<const std::uint8_t> image, int entry) {
     if (nul == rest.end()) {
         return false;
     }
-    if (const auto lump = EntryBytes(image, entry); lump && IsPlanesLump(*lump)) {
-        return false;
-    }
-    const auto text = rest.first(static_cast<std::size_t>(nul - rest.begin()));
-    const auto first = std::find_if_not(text.begin(), text.end(), IsBlank);
-    if (first == text.end()) {
-        const std::size_t lumpEnd =
-            std::min<std::size_t>(rest.size(), static_cast<std::size_t>(std::max(length, 0)));
-        return std::all_of(
-            rest.begin() + static_cast<std::ptrdiff_t>(text.size()),
-            rest.begin() + static_cast<std::ptrdiff_t>(std::max(lumpEnd, text.size())),
-            [](std::uint8_t byte) { return byte == 0; });
-    }
-    if (*first == '{') {
-        return true;
-    }
-    return std::none_of(text.begin(), text.end(),
-                        [](std::uint8_t byte) { return byte < 0x20 && !IsBlank(byte); });
+    const auto textLength = static_cast<std::size_t>(nul - rest.begin());
+    const std::size_t lumpEnd = std::clamp<std::size_t>(
+        static_cast<std::size_t>(std::max(length, 0)), textLength, rest.size());
+    return ReadsAsText(rest.first(textLength), rest.subspan(textLength, lumpEnd - textLength));
 }
 
 // Why a lump is not a planes lump, or nothing when it is one.
@@ -123,13 +126,9 @@ bool IsCompiledEntityText(std::span<const std::uint8_t> lump) {
         return false;
     }
     // Up to the first NUL: a text saved with a NUL inside must still be found again.
-    const auto nul = std::find(lump.begin(), lump.end(), std::uint8_t{0});
-    const auto first = std::find_if_not(lump.begin(), nul, IsBlank);
-    if (first == nul) {
-        // Only blanks, as a save writes when no block is left; nothing but NULs behind them.
-        return std::all_of(nul, lump.end(), [](std::uint8_t byte) { return byte == 0; });
-    }
-    return *first == '{';
+    const auto textLength = static_cast<std::size_t>(
+        std::find(lump.begin(), lump.end(), std::uint8_t{0}) - lump.begin());
+    return ReadsAsText(lump.first(textLength), lump.subspan(textLength));
 }
 
 bool IsPlanesLump(std::span<const std::uint8_t> lump) {

@@ -43,9 +43,9 @@ const char* VariantName(BspVariant kind);
 // Half-Life when entry 0 holds entity text; otherwise unrecognised, with the reason.
 MapVariant DetectVariant(std::span<const std::uint8_t> image);
 
-// Entity text as a compiler writes a lump: after optional whitespace a "{", and a NUL as its
-// last byte; or only whitespace and NULs. A NUL inside ends the text, as it does for readers.
-// A planes lump is never entity text.
+// Entity text as a lump holds it, with a NUL as its last byte: after optional whitespace a
+// "{", or text without control characters, or only whitespace and NULs. A NUL inside ends the
+// text, as it does for readers. A planes lump is never entity text.
 bool IsCompiledEntityText(std::span<const std::uint8_t> lump);
 
 // A whole number of 20-byte planes, each normal of unit length.
