@@ -176,8 +176,9 @@ private:
         if (!m_result.variant.Writable()) {
             return;  // said once, by the variant's finding
         }
+        // How a save lays the map out, as it stands and as a save leaves it: not a fault.
         if (!MeetsFileOrder(m_header, m_result.variant, m_image.size(), textLength)) {
-            Add(MapFault::NotInFileOrder, MapSeverity::Warning,
+            Add(MapFault::NotInFileOrder, MapSeverity::Information,
                 "the entity lump is not followed by the texture lump ending the file: a save "
                 "moves what lies behind the entity lump and keeps every byte",
                 LUMP_ENTITIES);

@@ -37,7 +37,7 @@ enum class MapFault {
     BspxDamaged,         // a BSPX directory or one of its entries does not fit the file
     NoTextTerminator,    // no NUL from the entity lump's offset to the end of the file
     TerminatorPastLump,  // the entity text's NUL lies beyond the entity lump's length
-    NotInFileOrder,      // a save has to move what lies behind the entity lump
+    NotInFileOrder,      // a save has to move what lies behind the entity lump (information)
     SaveRefused,         // a save would refuse the map
 };
 
