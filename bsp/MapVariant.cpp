@@ -55,9 +55,6 @@ bool HoldsReadableEntityText(std::span<const std::uint8_t> image, int entry) {
     if (offset < 0 || static_cast<std::size_t>(offset) >= image.size()) {
         return false;
     }
-    if (const auto lump = EntryBytes(image, entry); lump && IsPlanesLump(*lump)) {
-        return false;
-    }
     const auto rest = image.subspan(static_cast<std::size_t>(offset));
     const auto nul = std::find(rest.begin(), rest.end(), std::uint8_t{0});
     if (nul == rest.end()) {
@@ -66,7 +63,11 @@ bool HoldsReadableEntityText(std::span<const std::uint8_t> image, int entry) {
     const auto textLength = static_cast<std::size_t>(nul - rest.begin());
     const std::size_t lumpEnd = std::clamp<std::size_t>(
         static_cast<std::size_t>(std::max(length, 0)), textLength, rest.size());
-    return ReadsAsText(rest.first(textLength), rest.subspan(textLength, lumpEnd - textLength));
+    if (!ReadsAsText(rest.first(textLength), rest.subspan(textLength, lumpEnd - textLength))) {
+        return false;
+    }
+    const auto lump = EntryBytes(image, entry);
+    return !(lump && IsPlanesLump(*lump));
 }
 
 // Why a lump is not a planes lump, or nothing when it is one.
@@ -122,13 +123,14 @@ const char* VariantName(BspVariant kind) {
 }
 
 bool IsCompiledEntityText(std::span<const std::uint8_t> lump) {
-    if (lump.empty() || lump.back() != 0 || IsPlanesLump(lump)) {
+    if (lump.empty() || lump.back() != 0) {
         return false;
     }
     // Up to the first NUL: a text saved with a NUL inside must still be found again.
     const auto textLength = static_cast<std::size_t>(
         std::find(lump.begin(), lump.end(), std::uint8_t{0}) - lump.begin());
-    return ReadsAsText(lump.first(textLength), lump.subspan(textLength));
+    // The cheap test first: planes mostly fail it within their first bytes.
+    return ReadsAsText(lump.first(textLength), lump.subspan(textLength)) && !IsPlanesLump(lump);
 }
 
 bool IsPlanesLump(std::span<const std::uint8_t> lump) {
@@ -140,7 +142,8 @@ MapVariant DetectVariant(std::span<const std::uint8_t> image) {
     const auto second = EntryBytes(image, 1);
     const bool secondIsText = second && IsCompiledEntityText(*second);
     const auto first = EntryBytes(image, 0);
-    if (secondIsText && !HoldsReadableEntityText(image, 0) && first && IsPlanesLump(*first)) {
+    // Planes are never entity text, so entry 0 holding planes also says it holds no text.
+    if (secondIsText && first && IsPlanesLump(*first)) {
         variant.kind = BspVariant::BlueShift;
         return variant;
     }

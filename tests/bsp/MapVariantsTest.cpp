@@ -94,9 +94,18 @@ TEST_P(MapVariantSave, SavesKeepEveryOtherLumpTheChecksumAndTheBspxLumps) {
                                    written.end() - static_cast<std::ptrdiff_t>(variant.trailing)));
         }
         if (variant.meetsFileOrder) {
-            // The plain layout: the texture lump directly behind the new entity lump.
-            EXPECT_EQ(written.size(), EntryOffset(written, entityEntry) + expectedLump.size() +
-                                          EntryBytes(original, LUMP_TEXTURES).size());
+            // The plain layout, as before there were variants: the bytes before the entity lump
+            // with two header words changed, the new lump, the texture lump directly behind it.
+            const std::size_t head = EntryOffset(original, entityEntry);
+            Bytes expected(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(head));
+            WriteInt32LE(expected, LumpLengthField(entityEntry),
+                         static_cast<std::int32_t>(expectedLump.size()));
+            WriteInt32LE(expected, LumpOffsetField(LUMP_TEXTURES),
+                         static_cast<std::int32_t>(head + expectedLump.size()));
+            expected.insert(expected.end(), expectedLump.begin(), expectedLump.end());
+            const Bytes textures = EntryBytes(original, LUMP_TEXTURES);
+            expected.insert(expected.end(), textures.begin(), textures.end());
+            EXPECT_EQ(written, expected);
         }
 
         ASSERT_EQ(file.Load(path), 0) << sink.Last();
