@@ -4,6 +4,7 @@
 #include <iostream>
 #include <thread>
 
+#include "cli/AllocatorTuning.h"
 #include "cli/Commands.h"
 #include "cli/ConsoleSink.h"
 
