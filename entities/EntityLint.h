@@ -19,6 +19,7 @@ struct LintFinding {
     int line = 0;  // 1-based line of the text; 0 for findings about the map file itself
     LintSeverity severity = LintSeverity::Error;
     std::string message;
+    int column = 0;  // 1-based byte column; 0 when only the line is known
     friend bool operator==(const LintFinding&, const LintFinding&) = default;
 };
 

@@ -224,10 +224,17 @@ TEST_F(MapVariantCommands, AMapWhoseEntityLumpCannotBeToldApartIsNeverWritten) {
 TEST_F(MapVariantCommands, CheckNamesTheBlueShiftLayoutAndAValidBspxDirectoryIsNoFinding) {
     const std::string map = WriteMap("c1a0.bsp", SwappedMap());
     ASSERT_EQ(RunCheck(Context(), {map}), 0);
+    EXPECT_EQ(out.str(), map + ": ok (Blue Shift layout)\n");
+    CommandContext informed = Context();
+    informed.lintInformation = true;
+    ASSERT_EQ(RunCheck(informed, {map}), 0);
     EXPECT_EQ(out.str(), map +
                              ": information: Blue Shift layout: entry 0 of the header holds the "
                              "planes lump and entry 1 the entity lump\n" +
-                             map + ": ok\n");
+                             map + ": ok (Blue Shift layout)\n");
+    ASSERT_EQ(RunCheck(Context(1, true), {map}), 0);
+    EXPECT_EQ(Json()[0]["layout"], "Blue Shift");
+    EXPECT_EQ(Json()[0]["information"], 1);
 
     const std::string bspx =
         WriteMap("bspx.bsp", fixtures::CMapBuilder()
