@@ -39,7 +39,7 @@ CScintillaEditor::CScintillaEditor(QWidget* parent)
     setMarginWidth(1, 0);
     setFolding(BoxedTreeFoldStyle, kFoldMargin);
     setBraceMatching(SloppyBraceMatch);
-    Send(SCI_SETSCROLLWIDTH, 1);
+    FitScrollWidth({});
     Send(SCI_SETSCROLLWIDTHTRACKING, 1);
     Send(SCI_SETMODEVENTMASK, static_cast<unsigned long>(SC_MODEVENTMASKALL));
     ApplyColours();
@@ -74,7 +74,17 @@ void CScintillaEditor::SetSelection(int start, int end) {
 }
 
 void CScintillaEditor::ScrollCaret() {
-    Send(SCI_SCROLLCARET);
+    // The whole selection comes into view, its first line first when it is taller than the
+    // view; lines that a folded block hides are unfolded.
+    const TextSelection selection = GetSelection();
+    const long first = Send(SCI_LINEFROMPOSITION, Pos(selection.start));
+    const long last =
+        Send(SCI_LINEFROMPOSITION,
+             Pos(selection.end > selection.start ? selection.end - 1 : selection.end));
+    for (long line = first; line <= last; ++line) {
+        Send(SCI_ENSUREVISIBLE, static_cast<unsigned long>(line));
+    }
+    Send(SCI_SCROLLRANGE, Pos(selection.start), selection.end);
 }
 
 void CScintillaEditor::ReplaceSelection(std::string_view replacement) {
@@ -136,6 +146,50 @@ void CScintillaEditor::SetText(std::string_view text) {
     Send(SCI_SETSAVEPOINT);
     m_bSettingText = false;
     UpdateMarginWidth();
+    FitScrollWidth(text);
+}
+
+void CScintillaEditor::FitScrollWidth(std::string_view text) {
+    // The longest line in bytes, measured in the bold style, the widest of the lexer's.
+    std::size_t longestStart = 0;
+    std::size_t longestLength = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
+            if (i - start > longestLength) {
+                longestStart = start;
+                longestLength = i - start;
+            }
+            start = i + 1;
+        }
+    }
+    const std::string longest(text.substr(longestStart, longestLength));
+    const long width = SendScintilla(
+        SCI_TEXTWIDTH, static_cast<unsigned long>(CEntityLexer::ClassName), longest.c_str());
+    // Scintilla widens the range further should a line drawn later need more.
+    Send(SCI_SETSCROLLWIDTH, static_cast<unsigned long>(std::max(width, 1L)));
+}
+
+CScintillaEditor::Place CScintillaEditor::GetPlace() const {
+    Place place;
+    place.firstLine = static_cast<int>(
+        Send(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(Send(SCI_GETFIRSTVISIBLELINE))));
+    place.xOffset = static_cast<int>(Send(SCI_GETXOFFSET));
+    place.caret = static_cast<int>(Send(SCI_GETCURRENTPOS));
+    return place;
+}
+
+void CScintillaEditor::SetPlace(const Place& place) {
+    int caret = std::clamp(place.caret, 0, Length());
+    // Not between the CR and the LF of a line end.
+    if (caret > 0 && Send(SCI_GETCHARAT, Pos(caret - 1)) == '\r' &&
+        Send(SCI_GETCHARAT, Pos(caret)) == '\n') {
+        --caret;
+    }
+    Send(SCI_SETEMPTYSELECTION, Pos(caret));
+    Send(SCI_SETFIRSTVISIBLELINE,
+         static_cast<unsigned long>(Send(SCI_VISIBLEFROMDOCLINE, Pos(place.firstLine))));
+    Send(SCI_SETXOFFSET, Pos(place.xOffset));
 }
 
 std::string CScintillaEditor::GetText() const {

@@ -46,6 +46,16 @@ public:
     int Length() const;
     bool CanUndo() const;
 
+    // Where the user is in the text: the first line in view, the horizontal scroll and the
+    // caret. Setting it again after the text was replaced keeps what the new text allows.
+    struct Place {
+        int firstLine = 0;
+        int xOffset = 0;
+        int caret = 0;
+    };
+    Place GetPlace() const;
+    void SetPlace(const Place& place);
+
     // Undo and redo of many changes at once run as one batch (see CQuietChanges).
     void undo() override;
     void redo() override;
@@ -77,6 +87,8 @@ private:
                     int foldNow, int foldPrev, int token, int annotationLines);
     void ApplyColours();
     void UpdateMarginWidth();
+    // The horizontal scroll range: as wide as the longest line of the text.
+    void FitScrollWidth(std::string_view text);
     long Send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const {
         return SendScintilla(message, wParam, lParam);
     }
