@@ -14,11 +14,13 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <algorithm>
 #include <array>
 
 #include "app/AboutDlg.h"
+#include "app/AnsiText.h"
 #include "app/AppIcon.h"
 #include "app/FolderPicker.h"
 #include "app/QtText.h"
@@ -48,15 +50,9 @@ public:
 // The search string as the editor holds text: one byte per character, as it shows them. A
 // character it cannot show occurs nowhere, so such a string searches for nothing.
 std::string EditorBytes(const QString& text) {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(text.size()));
-    for (const QChar character : text) {
-        if (character.unicode() > 0xFF) {
-            return {};
-        }
-        bytes += static_cast<char>(character.unicode());
-    }
-    return bytes;
+    const std::optional<QByteArray> bytes = TextToAnsiExactly(text);
+    return bytes ? std::string(bytes->constData(), static_cast<std::size_t>(bytes->size()))
+                 : std::string();
 }
 
 }  // namespace
@@ -124,8 +120,6 @@ void CEntorraDlg::CreateControls() {
     m_pEntityCombo->setInsertPolicy(QComboBox::NoInsert);
     m_pEntityCombo->setCompleter(nullptr);  // a typed string is searched as typed
     m_pEntityCombo->setMaxVisibleItems(24);
-    // Its size hint, which the least window size uses, follows the entries.
-    m_pEntityCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (const std::string_view name : kEntityClassNames) {
         m_pEntityCombo->addItem(
             QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
@@ -225,6 +219,21 @@ int WidestHint(std::initializer_list<const QWidget*> widgets) {
     return widest;
 }
 
+// The width of a combo box's field that shows its longest entry whole.
+int WidthForEntries(const QComboBox& combo) {
+    const QFontMetrics metrics(combo.font());
+    int text = 0;
+    for (int row = 0; row < combo.count(); ++row) {
+        text = std::max(text, metrics.horizontalAdvance(combo.itemText(row)));
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.editable = combo.isEditable();
+    return combo.style()
+        ->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, metrics.height()), &combo)
+        .width();
+}
+
 }  // namespace
 
 // Where the controls go in a window of the given width and height. At the template's size and
@@ -312,7 +321,7 @@ QSize CEntorraDlg::NeededSize() const {
     const CDialogUnits& u = m_units;
     // The search field shows the longest entity name; the columns of buttons their captions.
     const int comboWidth =
-        std::min(m_pEntityCombo->sizeHint().width(), u.Rect(191, 0, 213, 0).width());
+        std::min(WidthForEntries(*m_pEntityCombo), u.Rect(191, 0, 213, 0).width());
     const CLayout wide = Layout(u.X(kTemplateWidth), u.Y(kTemplateHeight));
     const int buttons = wide.exit.right() + 1 - wide.save.left();
     const int width =

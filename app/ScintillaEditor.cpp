@@ -2,12 +2,17 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
 #include <QPalette>
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
+#include "app/AnsiText.h"
 #include "app/EntityLexer.h"
 
 namespace entorra {
@@ -277,7 +282,143 @@ void CScintillaEditor::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
+    if (!event->text().isEmpty() && event->text().front().isPrint() &&
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0 &&
+        InsertAnsiText(event->text())) {
+        event->accept();
+        return;
+    }
     QsciScintilla::keyPressEvent(event);
+}
+
+bool CScintillaEditor::InsertAnsiText(const QString& text) {
+    // Scintilla turns what Latin-1 lacks into '?'; here the code page's own bytes go in.
+    const bool needed = std::any_of(text.begin(), text.end(), [](QChar character) {
+        return character.unicode() > 0xFF && AnsiByte(character).has_value();
+    });
+    if (!needed || isReadOnly()) {
+        return false;
+    }
+    const QByteArray bytes = TextToAnsi(text);
+    SendScintilla(SCI_REPLACESEL, 0UL, bytes.constData());
+    return true;
+}
+
+void CScintillaEditor::inputMethodEvent(QInputMethodEvent* event) {
+    const QString committed = event->commitString();
+    if (!committed.isEmpty() && InsertAnsiText(committed)) {
+        QInputMethodEvent rest(event->preeditString(), event->attributes());
+        QsciScintilla::inputMethodEvent(&rest);
+        event->accept();
+        return;
+    }
+    QsciScintilla::inputMethodEvent(event);
+}
+
+QMimeData* CScintillaEditor::toMimeData(const QByteArray& text, bool rectangular) const {
+    QMimeData* mime = QsciScintilla::toMimeData(text, rectangular);
+    mime->setText(
+        AnsiToText(std::string_view(text.constData(), static_cast<std::size_t>(text.size()))));
+    return mime;
+}
+
+QByteArray CScintillaEditor::fromMimeData(const QMimeData* source, bool& rectangular) const {
+    QByteArray bytes = QsciScintilla::fromMimeData(source, rectangular);
+    if (source->hasText()) {
+        bytes = TextToAnsi(source->text());
+    }
+    return bytes;
+}
+
+void CScintillaEditor::paintEvent(QPaintEvent* event) {
+    QsciScintilla::paintEvent(event);
+    PaintAnsiCharacters();
+}
+
+void CScintillaEditor::PaintAnsiCharacters() {
+    QWidget* view = viewport();
+    int textLeft = static_cast<int>(Send(SCI_GETMARGINLEFT));
+    for (unsigned long margin = 0; margin < 5; ++margin) {
+        textLeft += static_cast<int>(Send(SCI_GETMARGINWIDTHN, margin));
+    }
+    const int textRight = view->width() - static_cast<int>(Send(SCI_GETMARGINRIGHT));
+    QPainter painter(view);
+    painter.setClipRect(QRect(textLeft, 0, std::max(textRight - textLeft, 0), view->height()));
+
+    std::vector<TextRange> selections;
+    for (unsigned long n = 0, count = static_cast<unsigned long>(Send(SCI_GETSELECTIONS));
+         n < count; ++n) {
+        selections.push_back({static_cast<int>(Send(SCI_GETSELECTIONNSTART, n)),
+                              static_cast<int>(Send(SCI_GETSELECTIONNEND, n))});
+    }
+    const auto selected = [&selections](int position) {
+        return std::any_of(selections.begin(), selections.end(),
+                           [position](const TextRange& range) {
+                               return position >= range.start && position < range.end;
+                           });
+    };
+
+    const long caret = Send(SCI_GETCURRENTPOS);
+    const int caretWidth = static_cast<int>(Send(SCI_GETCARETWIDTH));
+    const long caretRgb = Send(SCI_GETCARETFORE);
+    const QColor caretColour(static_cast<int>(caretRgb & 0xFF),
+                             static_cast<int>((caretRgb >> 8) & 0xFF),
+                             static_cast<int>((caretRgb >> 16) & 0xFF));
+    std::vector<char> buffer;
+    const long lines = Send(SCI_GETLINECOUNT);
+    const long first = Send(SCI_GETFIRSTVISIBLELINE);
+    const long shown = Send(SCI_LINESONSCREEN) + 1;
+    for (long row = first; row < first + shown; ++row) {
+        const long line = Send(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(row));
+        if (line >= lines) {
+            break;
+        }
+        // Only the part of the line in view, however long the line.
+        const long lineStart = Send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+        const long lineEnd = Send(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+        const long y = Send(SCI_POINTYFROMPOSITION, 0, lineStart);
+        const long start = std::max(
+            lineStart, Send(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(textLeft), y) - 1);
+        const long end = std::min(
+            lineEnd, Send(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(textRight), y) + 1);
+        if (end <= start) {
+            continue;
+        }
+        buffer.resize(static_cast<std::size_t>(end - start) + 1);
+        SendScintilla(SCI_GETTEXTRANGE, start, end, buffer.data());
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+        const int height = static_cast<int>(Send(SCI_TEXTHEIGHT, static_cast<unsigned long>(line)));
+        for (long i = 0; i < end - start; ++i) {
+            if (!IsAnsiTypographic(bytes[i])) {
+                continue;
+            }
+            const long position = start + i;
+            const int left = static_cast<int>(Send(SCI_POINTXFROMPOSITION, 0, position));
+            const int right = static_cast<int>(Send(SCI_POINTXFROMPOSITION, 0, position + 1));
+            if (right <= textLeft || left >= textRight) {
+                continue;
+            }
+            const int top = static_cast<int>(Send(SCI_POINTYFROMPOSITION, 0, position));
+            const int style =
+                static_cast<int>(Send(SCI_GETSTYLEAT, static_cast<unsigned long>(position)));
+            const int base = CEntityLexer::BaseStyle(style);
+            const bool inSelection = selected(static_cast<int>(position));
+            const QRect cell(left, top, right - left, height);
+            // The lexer's style for the byte draws its box in the paper's colour; in a
+            // selection it is drawn in the selection's colour and goes here.
+            if (inSelection || style == base) {
+                painter.fillRect(cell, inSelection ? m_selectionBack : m_pLexer->paper(base));
+                // A caret after the byte overlaps its cell by a pixel; it stays, unblinking.
+                if (caret == position + 1 && hasFocus()) {
+                    painter.fillRect(QRect(right - 1, top, caretWidth, height), caretColour);
+                }
+            }
+            painter.setFont(m_pLexer->font(base));
+            painter.setPen(inSelection ? m_selectionFore : m_pLexer->color(base));
+            painter.drawText(cell, Qt::AlignHCenter | Qt::AlignVCenter,
+                             QString(AnsiCharacter(bytes[i])));
+        }
+    }
 }
 
 bool CScintillaEditor::focusNextPrevChild(bool next) {
@@ -307,8 +448,16 @@ void CScintillaEditor::ApplyColours() {
     setMarginsForegroundColor(colours.color(QPalette::PlaceholderText));
     setFoldMarginColors(colours.color(QPalette::Window), colours.color(QPalette::Window));
     setCaretForegroundColor(text);
-    setSelectionBackgroundColor(colours.color(QPalette::Highlight));
-    setSelectionForegroundColor(colours.color(QPalette::HighlightedText));
+    m_selectionBack = colours.color(QPalette::Highlight);
+    m_selectionFore = colours.color(QPalette::HighlightedText);
+    setSelectionBackgroundColor(m_selectionBack);
+    setSelectionForegroundColor(m_selectionFore);
+    Send(SCI_SETADDITIONALSELBACK,
+         static_cast<unsigned long>(m_selectionBack.red() | (m_selectionBack.green() << 8) |
+                                    (m_selectionBack.blue() << 16)));
+    Send(SCI_SETADDITIONALSELFORE,
+         static_cast<unsigned long>(m_selectionFore.red() | (m_selectionFore.green() << 8) |
+                                    (m_selectionFore.blue() << 16)));
     setMatchedBraceBackgroundColor(m_bDark ? QColor(0x3a, 0x4d, 0x63) : QColor(0xc8, 0xe1, 0xff));
     setMatchedBraceForegroundColor(text);
     setUnmatchedBraceForegroundColor(m_bDark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x00, 0x00));

@@ -63,6 +63,11 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    // The clipboard and drag and drop carry the text as it is shown.
+    QMimeData* toMimeData(const QByteArray& text, bool rectangular) const override;
+    QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
     bool focusNextPrevChild(bool next) override;
     void changeEvent(QEvent* event) override;
 
@@ -86,6 +91,11 @@ private:
     void OnModified(int position, int type, const char* text, int length, int linesAdded, int line,
                     int foldNow, int foldPrev, int token, int annotationLines);
     void ApplyColours();
+    // Scintilla draws bytes through Latin-1, where 0x80-0x9F are control codes without a
+    // glyph; the characters the ANSI code page shows for them are drawn over their boxes.
+    void PaintAnsiCharacters();
+    // Typed text with characters that Scintilla would turn into '?'; true when inserted.
+    bool InsertAnsiText(const QString& text);
     void UpdateMarginWidth();
     // The horizontal scroll range: as wide as the longest line of the text.
     void FitScrollWidth(std::string_view text);
@@ -97,6 +107,8 @@ private:
     int m_nTextLimit;
     int m_nMarginDigits = 0;
     bool m_bDark = false;
+    QColor m_selectionBack;
+    QColor m_selectionFore;
     bool m_bApplyingColours = false;
     bool m_bSettingText = false;
     // An insertion refused for the limit still leaves Scintilla thinking the text changed;

@@ -473,6 +473,18 @@ TEST_F(DialogSearch, TypedLettersBeyondLatin1SearchNothing) {
     EXPECT_TRUE(m_prompt.messages.empty());
 }
 
+TEST_F(DialogSearch, TheCodePagesCharactersSearchForTheirBytes) {
+    WriteMap("de_a.bsp",
+             std::string(kSpawnText) +
+                 "{\n\"classname\" \"game_text\"\n\"message\" \"5 \x80 \x93ok\x94\"\n}\n");
+    Start();
+    Select("de_a.bsp");
+    const std::string text = Editor().GetText();
+    Combo()->setEditText(QStringLiteral("\u20ac \u201cok\u201d"));
+    Click(IDC_FIND);
+    EXPECT_EQ(Editor().GetSelection(), ExpectedBlock(text, "\x80 \x93ok\x94", 0));
+}
+
 TEST_F(DialogSearch, TypingAnEntryAndClosingWhileTheFieldHasTheFocusIsSafe) {
     WriteMap("de_a.bsp", kSpawnText);
     Start();

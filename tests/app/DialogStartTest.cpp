@@ -95,6 +95,9 @@ TEST_F(DialogStart, GrowingTheWindowGrowsTheListAndTheEditorAndLeavesTheButtons)
     const QRect find = Control<QPushButton>(IDC_FIND)->geometry();
     EXPECT_EQ(editor, units.Rect(191, 100, 332, 318));
     EXPECT_EQ(find, units.Rect(417, 48, 50, 14));
+    QTest::qWait(50);  // nothing resizes the search field behind the layout's back
+    EXPECT_EQ(Combo()->x(), units.X(191));
+    EXPECT_EQ(Combo()->width(), units.Rect(191, 50, 213, 12).width());
 
     const QSize grown = units.Size(540, 438) + QSize(200, 100);
     m_dlg->resize(grown);
@@ -170,6 +173,8 @@ TEST_P(DialogFits, TheLeastSizeShowsEveryControlWholeAndFitsALaptopScreen) {
         }
     }
     EXPECT_GE(Editor().height(), 4 * Editor().textHeight(0));
+    EXPECT_GT(Combo()->lineEdit()->width(),
+              Combo()->fontMetrics().horizontalAdvance(QStringLiteral("info_player_deathmatch")));
 }
 
 INSTANTIATE_TEST_SUITE_P(FontSizes, DialogFits, ::testing::Values(0, 12),
