@@ -16,9 +16,6 @@ public:
     // this much: the same font, its glyph drawn in the paper's colour, so that the editor can
     // draw the code page's character in its place (Scintilla has no glyph for it).
     static constexpr int kAnsiCharacter = 16;
-    static int BaseStyle(int style) {
-        return style >= kAnsiCharacter ? style - kAnsiCharacter : style;
-    }
 
     explicit CEntityLexer(QObject* parent = nullptr);
 

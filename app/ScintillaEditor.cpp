@@ -7,8 +7,10 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPalette>
+#include <QStaticText>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -156,17 +158,25 @@ void CScintillaEditor::SetText(std::string_view text) {
 
 void CScintillaEditor::FitScrollWidth(std::string_view text) {
     // The longest line in bytes, measured in the bold style, the widest of the lexer's.
+    // LF ends most lines and is found fast; a lone CR ends one too, so a piece longer than
+    // the longest so far is looked at for it.
     std::size_t longestStart = 0;
     std::size_t longestLength = 0;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
-            if (i - start > longestLength) {
-                longestStart = start;
-                longestLength = i - start;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t lineFeed = std::min(text.find('\n', start), text.size());
+        if (lineFeed - start > longestLength) {
+            for (std::size_t piece = start; piece <= lineFeed;) {
+                const std::size_t carriageReturn = text.substr(piece, lineFeed - piece).find('\r');
+                const std::size_t end =
+                    carriageReturn == std::string_view::npos ? lineFeed : piece + carriageReturn;
+                if (end - piece > longestLength) {
+                    longestStart = piece;
+                    longestLength = end - piece;
+                }
+                piece = end + 1;
             }
-            start = i + 1;
         }
+        start = lineFeed + 1;
     }
     const std::string longest(text.substr(longestStart, longestLength));
     const long width = SendScintilla(
@@ -364,6 +374,13 @@ void CScintillaEditor::PaintAnsiCharacters() {
     const QColor caretColour(static_cast<int>(caretRgb & 0xFF),
                              static_cast<int>((caretRgb >> 8) & 0xFF),
                              static_cast<int>((caretRgb >> 16) & 0xFF));
+    std::array<QFont, CEntityLexer::StyleCount> fonts;
+    std::array<QColor, CEntityLexer::StyleCount> colours;
+    for (std::size_t style = 0; style < fonts.size(); ++style) {
+        fonts[style] = m_pLexer->font(static_cast<int>(style));
+        colours[style] = m_pLexer->color(static_cast<int>(style));
+    }
+    int fontStyle = -1;
     std::vector<char> buffer;
     const long lines = Send(SCI_GETLINECOUNT);
     const long first = Send(SCI_GETFIRSTVISIBLELINE);
@@ -401,24 +418,44 @@ void CScintillaEditor::PaintAnsiCharacters() {
             const int top = static_cast<int>(Send(SCI_POINTYFROMPOSITION, 0, position));
             const int style =
                 static_cast<int>(Send(SCI_GETSTYLEAT, static_cast<unsigned long>(position)));
-            const int base = CEntityLexer::BaseStyle(style);
+            const bool hidden = style >= CEntityLexer::kAnsiCharacter &&
+                                style < CEntityLexer::kAnsiCharacter + CEntityLexer::StyleCount;
+            const int base = hidden ? style - CEntityLexer::kAnsiCharacter
+                                    : (style < CEntityLexer::StyleCount ? style : 0);
             const bool inSelection = selected(static_cast<int>(position));
             const QRect cell(left, top, right - left, height);
             // The lexer's style for the byte draws its box in the paper's colour; in a
             // selection it is drawn in the selection's colour and goes here.
-            if (inSelection || style == base) {
+            if (inSelection || !hidden) {
                 painter.fillRect(cell, inSelection ? m_selectionBack : m_pLexer->paper(base));
                 // A caret after the byte overlaps its cell by a pixel; it stays, unblinking.
                 if (caret == position + 1 && hasFocus()) {
                     painter.fillRect(QRect(right - 1, top, caretWidth, height), caretColour);
                 }
             }
-            painter.setFont(m_pLexer->font(base));
-            painter.setPen(inSelection ? m_selectionFore : m_pLexer->color(base));
-            painter.drawText(cell, Qt::AlignHCenter | Qt::AlignVCenter,
-                             QString(AnsiCharacter(bytes[i])));
+            if (base != fontStyle) {
+                fontStyle = base;
+                painter.setFont(fonts[static_cast<std::size_t>(base)]);
+            }
+            painter.setPen(inSelection ? m_selectionFore : colours[static_cast<std::size_t>(base)]);
+            // Laid out once for each style and character, as drawing is most of the cost.
+            QStaticText& glyph = m_characterGlyphs[base * 256 + bytes[i]];
+            if (glyph.text().isEmpty()) {
+                glyph.setTextFormat(Qt::PlainText);
+                glyph.setText(QString(AnsiCharacter(bytes[i])));
+            }
+            DrawCharacter(painter, cell, glyph);
         }
     }
+}
+
+void CScintillaEditor::DrawCharacter(QPainter& painter, const QRect& cell,
+                                     const QStaticText& character) {
+    // In the middle of the cell, where a line of the painter's font would stand in it.
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int x = cell.left() + (cell.width() - metrics.horizontalAdvance(character.text())) / 2;
+    const int y = cell.top() + (cell.height() - metrics.height()) / 2;
+    painter.drawStaticText(QPoint(x, y), character);
 }
 
 bool CScintillaEditor::focusNextPrevChild(bool next) {
@@ -463,6 +500,7 @@ void CScintillaEditor::ApplyColours() {
     setUnmatchedBraceForegroundColor(m_bDark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x00, 0x00));
     m_nMarginDigits = 0;
     UpdateMarginWidth();
+    m_characterGlyphs.clear();
     m_bApplyingColours = false;
 }
 

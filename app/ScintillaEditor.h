@@ -5,12 +5,16 @@
 // and leaves lone CR and LF bytes alone. The search and delete commands read its text in place.
 
 #include <Qsci/qsciscintilla.h>
+#include <QStaticText>
 
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "entities/EntityEditor.h"
+
+class QPainter;
 
 namespace entorra {
 
@@ -61,6 +65,10 @@ public:
     void redo() override;
     bool IsDarkScheme() const { return m_bDark; }
 
+    // How a character of the code page that Scintilla cannot draw is drawn in its cell, with
+    // the painter's font and pen.
+    static void DrawCharacter(QPainter& painter, const QRect& cell, const QStaticText& character);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -107,6 +115,7 @@ private:
     int m_nTextLimit;
     int m_nMarginDigits = 0;
     bool m_bDark = false;
+    std::unordered_map<int, QStaticText> m_characterGlyphs;  // by style * 256 + byte
     QColor m_selectionBack;
     QColor m_selectionFore;
     bool m_bApplyingColours = false;

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QStaticText>
 #include <QTest>
 #include <random>
 
@@ -356,8 +357,8 @@ TEST(ScintillaEditor, DrawsTheCodePagesCharactersWhereScintillaHasBoxes) {
         QPainter painter(&image);
         painter.setFont(lexer->font(CEntityLexer::Value));
         painter.setPen(ink);
-        painter.drawText(QRect(QPoint(), rect.size()), Qt::AlignHCenter | Qt::AlignVCenter,
-                         QString(character));
+        CScintillaEditor::DrawCharacter(painter, QRect(QPoint(), rect.size()),
+                                        QStaticText(QString(character)));
         return image;
     };
     for (const bool selected : {false, true}) {
@@ -375,6 +376,36 @@ TEST(ScintillaEditor, DrawsTheCodePagesCharactersWhereScintillaHasBoxes) {
         EXPECT_NE(image.copy(cell(6)), drawn(cell(6), QChar(' '), paper, ink));
     }
 }
+
+// The horizontal scroll range is the longest line's width, whatever ends the lines.
+struct ScrollCase {
+    const char* name;
+    const char* text;
+    const char* longest;
+};
+
+class ScintillaScrollWidth : public ::testing::TestWithParam<ScrollCase> {};
+
+TEST_P(ScintillaScrollWidth, IsTheLongestLinesWidth) {
+    CScintillaEditor editor;
+    editor.SetText(GetParam().text);
+    const long expected = editor.SendScintilla(QsciScintillaBase::SCI_TEXTWIDTH,
+                                               static_cast<unsigned long>(CEntityLexer::ClassName),
+                                               GetParam().longest);
+    EXPECT_EQ(editor.SendScintilla(QsciScintillaBase::SCI_GETSCROLLWIDTH), std::max(expected, 1L));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, ScintillaScrollWidth,
+    ::testing::Values(
+        ScrollCase{"Empty", "", ""}, ScrollCase{"LineFeeds", "ab\nabcdefgh\nabc", "abcdefgh"},
+        ScrollCase{"CarriageReturnLineFeeds", "ab\r\nabcdefgh\r\nabc\r\n", "abcdefgh"},
+        ScrollCase{"LoneCarriageReturns", "abcdef\rab\rabcdefgh\nabc\rabcdefg", "abcdefgh"},
+        ScrollCase{"LastLineLongest", "ab\r\nabcdefghij", "abcdefghij"},
+        ScrollCase{"FirstLineLongest", "abcdefghij\n\r\n\rab", "abcdefghij"}),
+    [](const ::testing::TestParamInfo<ScrollCase>& tested) {
+        return std::string(tested.param.name);
+    });
 
 }  // namespace
 }  // namespace entorra::testing
