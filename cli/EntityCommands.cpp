@@ -8,7 +8,9 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapWrite.h"
+#include "cli/Operands.h"
 #include "entities/EntitySearch.h"
+#include "entities/FindSequence.h"
 #include "entities/MemoryEditor.h"
 #include "entities/ShownMap.h"
 
@@ -36,8 +38,9 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 int RunShow(const CommandContext& context, const std::vector<std::string>& operands) {
-    const bool several = ExpandOperands(operands, context.recursive, context.sink).size() > 1;
-    return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
+    const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
+    const bool several = maps.size() > 1;
+    return RunOnMapList(context, maps, [&](const std::string& map, CMapReport& report) {
         CInMemory memory(report.Sink(), context.fileSystem);
         if (!memory.shown.Show(map)) {
             report.Fail();
@@ -76,10 +79,9 @@ int RunFind(const CommandContext& context, const std::string& searchString,
             return;
         }
         CMemoryEditor& editor = memory.editor;
-        CFixedSearchString source(searchString);
-        CEntitySearch search(editor, source, report.Sink());
         Json blocks = Json::array();
-        const auto print = [&](const TextSelection& selection) {
+        // Find, then Find Next until it finds nothing or wraps round to the first block.
+        for (const TextSelection& selection : FindSelections(searchString, editor.BorrowText())) {
             const std::string_view block = editor.BorrowText().substr(
                 static_cast<std::size_t>(selection.start),
                 static_cast<std::size_t>(selection.end - selection.start));
@@ -90,16 +92,6 @@ int RunFind(const CommandContext& context, const std::string& searchString,
             }
             blocks.push_back(
                 {{"start", selection.start}, {"end", selection.end}, {"text", JsonText(block)}});
-        };
-
-        // Find, then Find Next until it finds nothing or wraps round to the first block.
-        search.SetSearchPosition(0);
-        if (search.FindFromPosition()) {
-            const TextSelection first = editor.GetSelection();
-            print(first);
-            while (search.FindFromPosition() && editor.GetSelection() != first) {
-                print(editor.GetSelection());
-            }
         }
         report.figures["search"] = JsonText(searchString);
         report.figures["blocks"] = std::move(blocks);

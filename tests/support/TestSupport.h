@@ -38,6 +38,10 @@ private:
 // everything but letters and digits dropped ("no NUL at all" -> "NoNULAtAll").
 std::string TestName(const std::string& description);
 
+// Writes text into the named pipe at path once a reader has opened it. Gives up after ten
+// seconds, so that a test whose reader never comes fails instead of hanging.
+void FeedPipe(const std::string& path, const std::string& text);
+
 // The folder of real maps beside the project, or an empty path when it is not there.
 std::filesystem::path SharedMapsFolder();
 std::vector<std::filesystem::path> SharedMaps();
