@@ -94,43 +94,90 @@ std::span<const std::uint8_t> MapImage::Bytes() const {
     return {bytes.get(), size};
 }
 
-Result<MapImage> ReadMapFile(IFileSystem& fileSystem, const std::string& path) {
-    const auto failure = [&](const char* message, int code) {
-        return Failure{Format(message, path.c_str()), code};
-    };
+namespace {
+
+// A map opened for reading, its size checked.
+struct OpenedMap {
+    std::unique_ptr<IFile> file;
+    std::uint32_t size = 0;
+};
+
+Failure MapFailure(const char* message, const std::string& path, int code) {
+    return Failure{Format(message, path.c_str()), code};
+}
+
+Result<OpenedMap> OpenMap(IFileSystem& fileSystem, const std::string& path) {
     Result<std::unique_ptr<IFile>> opened = fileSystem.OpenExclusive(path);
     if (!opened) {
-        return failure(kOpenFailed, opened.Error().code);
+        return MapFailure(kOpenFailed, path, opened.Error().code);
     }
-    IFile& file = **opened;
+    std::uint64_t size = 0;
     try {
-        std::uint64_t size = 0;
-        try {
-            size = file.Size();
-        } catch (const CFileError& error) {
-            return failure(kSizeFailed, error.ErrorCode());
-        }
-        if (size > kMaxMapSize) {
-            return failure("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
-                           EFBIG);
-        }
+        size = (*opened)->Size();
+    } catch (const CFileError& error) {
+        return MapFailure(kSizeFailed, path, error.ErrorCode());
+    }
+    if (size > kMaxMapSize) {
+        return MapFailure("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
+                          path, EFBIG);
+    }
+    return OpenedMap{std::move(opened).Value(), static_cast<std::uint32_t>(size)};
+}
+
+}  // namespace
+
+Result<MapImage> ReadMapFile(IFileSystem& fileSystem, const std::string& path) {
+    Result<OpenedMap> opened = OpenMap(fileSystem, path);
+    if (!opened) {
+        return opened.Error();
+    }
+    IFile& file = *opened->file;
+    try {
         MapImage image;
-        image.size = static_cast<std::uint32_t>(size);
+        image.size = opened->size;
         // Spare room lets a save with a longer text update the image in place; pages never
         // touched cost nothing.
         image.capacity = image.size + image.size / 16 + (64u << 10);
         image.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(image.capacity);
         // A file that shrank while being read would leave part of the image undefined.
         if (file.Read(image.bytes.get(), image.size) != image.size) {
-            return failure(kLoadFailed, 0);
+            return MapFailure(kLoadFailed, path, 0);
         }
         file.Close();
         return image;
     } catch (const CFileError& error) {
-        return failure(kLoadFailed, error.ErrorCode());
+        return MapFailure(kLoadFailed, path, error.ErrorCode());
     } catch (const std::bad_alloc&) {
-        return failure(kLoadFailed, ENOMEM);
+        return MapFailure(kLoadFailed, path, ENOMEM);
     }
+}
+
+Result<MapExcerpt> InspectMapFile(IFileSystem& fileSystem, const std::string& path) {
+    Result<OpenedMap> opened = OpenMap(fileSystem, path);
+    if (!opened) {
+        return opened.Error();
+    }
+    try {
+        MapExcerpt excerpt;
+        excerpt.bytes = std::make_unique<CFileBytes>(std::move(opened->file), opened->size);
+        excerpt.inspection = InspectMap(*excerpt.bytes);
+        excerpt.bytes->CloseFile();
+        return excerpt;
+    } catch (const CFileError& error) {
+        return MapFailure(kLoadFailed, path, error.ErrorCode());
+    } catch (const std::bad_alloc&) {
+        return MapFailure(kLoadFailed, path, ENOMEM);
+    }
+}
+
+Result<MapExcerpt> ReadMapEntityText(IFileSystem& fileSystem, const std::string& path) {
+    Result<MapExcerpt> read = InspectMapFile(fileSystem, path);
+    if (read) {
+        if (const MapFinding* refusal = read->inspection.FirstFatal()) {
+            return Failure{RefusalMessage(*refusal, path), 0};
+        }
+    }
+    return read;
 }
 
 int CBspFile::Load(std::string path) {

@@ -9,9 +9,12 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "base/MessageSink.h"
 #include "base/Result.h"
+#include "bsp/MapBytes.h"
+#include "bsp/MapInspection.h"
 #include "bsp/MapVariant.h"
 #include "io/FileSystem.h"
 
@@ -29,6 +32,25 @@ struct MapImage {
 // Reads the whole map file at path, held exclusively while it is read; its bytes are not
 // inspected. The failure's message is the one the map file object shows for it.
 Result<MapImage> ReadMapFile(IFileSystem& fileSystem, const std::string& path);
+
+// What the reading commands take from a map: its inspection and the bytes it read, which are
+// the header, the entity lump and the little that telling layouts apart needs, not the whole
+// map. The entity text points into the bytes.
+struct MapExcerpt {
+    std::unique_ptr<CFileBytes> bytes;
+    MapInspection inspection;
+
+    std::string_view EntityText() const { return inspection.entityText.value_or(""); }
+};
+
+// Reads and inspects the map at path as ReadMapFile opens it, reading only what the inspection
+// looks at. Fatal findings are part of the inspection; the failure is that of opening or
+// reading, in the words the map file object shows.
+Result<MapExcerpt> InspectMapFile(IFileSystem& fileSystem, const std::string& path);
+
+// The same for a command that only reads the entity text: also fails, in Load's words, for a
+// map that Load refuses.
+Result<MapExcerpt> ReadMapEntityText(IFileSystem& fileSystem, const std::string& path);
 
 class CBspFile {
 public:

@@ -18,18 +18,24 @@ std::int64_t BspxDirectoryOffset(std::span<const std::uint8_t> image) {
     return (end + 3) / 4 * 4;
 }
 
-BspxDirectory ReadBspxDirectory(std::span<const std::uint8_t> image) {
+BspxDirectory ReadBspxDirectory(IMapBytes& bytes) {
     BspxDirectory directory;
-    const std::int64_t at = BspxDirectoryOffset(image);
+    const std::int64_t at = BspxDirectoryOffset(bytes.Bytes(0, kHeaderSize));
+    const auto size = static_cast<std::int64_t>(bytes.Size());
     if (at < static_cast<std::int64_t>(kHeaderSize) ||
-        at + static_cast<std::int64_t>(kBspxHeaderSize) > static_cast<std::int64_t>(image.size()) ||
-        std::memcmp(image.data() + at, "BSPX", 4) != 0) {
+        at + static_cast<std::int64_t>(kBspxHeaderSize) > size) {
+        return directory;
+    }
+    const auto head = bytes.Bytes(static_cast<std::uint64_t>(at), kBspxHeaderSize);
+    if (std::memcmp(head.data(), "BSPX", 4) != 0) {
         return directory;
     }
     directory.offset = static_cast<std::size_t>(at);
-    directory.count = ReadInt32LE(image, directory.offset + 4);
+    directory.count = ReadInt32LE(head, 4);
     directory.state = BspxDirectory::State::Valid;
-    const std::size_t room = (image.size() - directory.offset - kBspxHeaderSize) / kBspxEntrySize;
+    const std::size_t room =
+        static_cast<std::size_t>(size - at - static_cast<std::int64_t>(kBspxHeaderSize)) /
+        kBspxEntrySize;
     if (directory.count < 0 || static_cast<std::size_t>(directory.count) > room) {
         directory.state = BspxDirectory::State::Damaged;
         directory.damages.push_back(
@@ -38,16 +44,18 @@ BspxDirectory ReadBspxDirectory(std::span<const std::uint8_t> image) {
         directory.count = 0;
         return directory;
     }
+    const auto entries = bytes.Bytes(directory.EntryField(0),
+                                     kBspxEntrySize * static_cast<std::size_t>(directory.count));
     const auto directoryEnd = static_cast<std::int64_t>(directory.offset + directory.Size());
     for (std::size_t index = 0; index < static_cast<std::size_t>(directory.count); ++index) {
-        const std::size_t field = directory.EntryField(index);
-        const char* name = reinterpret_cast<const char*>(image.data() + field);
+        const std::size_t field = kBspxEntrySize * index;
+        const char* name = reinterpret_cast<const char*>(entries.data() + field);
         BspxEntry entry{std::string(name, strnlen(name, kBspxNameSize)),
-                        ReadInt32LE(image, field + kBspxNameSize),
-                        ReadInt32LE(image, field + kBspxNameSize + 4)};
+                        ReadInt32LE(entries, field + kBspxNameSize),
+                        ReadInt32LE(entries, field + kBspxNameSize + 4)};
         const std::int64_t end = std::int64_t{entry.offset} + entry.length;
         const char* fault = nullptr;
-        if (entry.offset < 0 || entry.length < 0 || end > static_cast<std::int64_t>(image.size())) {
+        if (entry.offset < 0 || entry.length < 0 || end > size) {
             fault = "lies outside the file";
         } else if (entry.length > 0 && entry.offset < directoryEnd) {
             // Its bytes would belong to the map's lumps or to the directory itself.
@@ -62,6 +70,11 @@ BspxDirectory ReadBspxDirectory(std::span<const std::uint8_t> image) {
         directory.entries.push_back(std::move(entry));
     }
     return directory;
+}
+
+BspxDirectory ReadBspxDirectory(std::span<const std::uint8_t> image) {
+    CImageBytes bytes(image);
+    return ReadBspxDirectory(bytes);
 }
 
 }  // namespace entorra

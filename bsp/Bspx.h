@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "bsp/MapBytes.h"
+
 namespace entorra {
 
 inline constexpr std::size_t kBspxHeaderSize = 8;  // "BSPX" and the count
@@ -47,7 +49,8 @@ struct BspxDirectory {
 // entry, as they compute it), rounded up to a multiple of 4.
 std::int64_t BspxDirectoryOffset(std::span<const std::uint8_t> image);
 
-// Reads the directory of an image that holds at least the map header.
+// Reads the directory of a map that holds at least the map header.
+BspxDirectory ReadBspxDirectory(IMapBytes& bytes);
 BspxDirectory ReadBspxDirectory(std::span<const std::uint8_t> image);
 
 }  // namespace entorra

@@ -14,7 +14,7 @@ namespace {
 // One inspection under way: the image, its header once read, and the findings so far.
 class CInspector {
 public:
-    explicit CInspector(std::span<const std::uint8_t> image) : m_image(image) {}
+    explicit CInspector(IMapBytes& bytes) : m_bytes(bytes), m_nSize(bytes.Size()) {}
 
     MapInspection Run() {
         if (!InspectHeader()) {
@@ -45,13 +45,13 @@ private:
 
     // False when there is no whole header to go on with.
     bool InspectHeader() {
-        if (m_image.size() < kHeaderSize) {
+        if (m_nSize < kHeaderSize) {
             Add(MapFault::TooShort, MapSeverity::Fatal,
                 Format("the file is shorter than the %zu-byte map header",
                        std::size_t{kHeaderSize}));
             return false;
         }
-        m_header = ReadBspHeader(m_image);
+        m_header = ReadBspHeader(m_bytes.Bytes(0, kHeaderSize));
         if (m_header.version != kBspVersion) {
             Add(MapFault::WrongVersion, MapSeverity::Fatal,
                 Format("BSP is version %i, not %i", m_header.version, kBspVersion), kNoLump,
@@ -62,7 +62,7 @@ private:
 
     // Which layout the header describes. Every later stage reads the lumps through it.
     void InspectVariant() {
-        m_result.variant = DetectVariant(m_image);
+        m_result.variant = DetectVariant(m_bytes);
         switch (m_result.variant.kind) {
             case BspVariant::HalfLife:
                 break;
@@ -100,10 +100,10 @@ private:
             const LumpEntry& entry = Lump(lump);
             // The entity text is read from its offset on, whatever the lump's length says.
             const bool readFrom = lump == LUMP_ENTITIES || !entry.IsEmpty();
-            if (!entry.LiesInside(m_image.size())) {
+            if (!entry.LiesInside(m_nSize)) {
                 Add(MapFault::LumpOutside, SeverityOfMisplaced(lump),
                     Format("the %s lump (offset %d, length %d) lies outside the file of %zu bytes",
-                           LumpName(lump), entry.offset, entry.length, m_image.size()),
+                           LumpName(lump), entry.offset, entry.length, m_nSize),
                     lump, entry.offset);
             } else if (readFrom && static_cast<std::size_t>(entry.offset) < kHeaderSize) {
                 Add(MapFault::LumpInHeader, SeverityOfMisplaced(lump),
@@ -145,21 +145,24 @@ private:
 
     void InspectEntityText() {
         const LumpEntry& entities = Lump(LUMP_ENTITIES);
-        if (!entities.LiesInside(m_image.size()) ||
+        if (!entities.LiesInside(m_nSize) ||
             static_cast<std::size_t>(entities.offset) < kHeaderSize) {
             return;
         }
-        const auto start = static_cast<std::size_t>(entities.offset);
-        const auto* begin = reinterpret_cast<const char*>(m_image.data()) + start;
-        const void* nul = std::memchr(begin, 0, m_image.size() - start);
-        const std::size_t length =
-            nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - begin)
-                           : static_cast<std::size_t>(entities.length);
-        m_result.entityText = std::string_view(begin, length);
+        const auto start = static_cast<std::uint64_t>(entities.offset);
+        // The lump first, so that its NUL is found in it without a read further on.
+        m_bytes.Bytes(start, static_cast<std::size_t>(entities.length));
+        const std::optional<std::uint64_t> nul = m_bytes.FindNul(start);
+        const std::size_t length = nul ? static_cast<std::size_t>(*nul - start)
+                                       : static_cast<std::size_t>(entities.length);
+        const auto text = m_bytes.Bytes(start, length);
+        m_result.entityText =
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size());
+        m_result.entityTextOffset = start;
         const auto end = static_cast<std::int64_t>(start + length);
         const std::string missing =
             Format("a NUL missing: the entity lump has none within its %d bytes", entities.length);
-        if (nul == nullptr) {
+        if (!nul) {
             Add(MapFault::NoTextTerminator, MapSeverity::Fatal, missing, LUMP_ENTITIES, end);
         } else if (length >= static_cast<std::size_t>(entities.length)) {
             // The engine reads the lump by its length: without a NUL inside it, its parser
@@ -177,14 +180,14 @@ private:
             return;  // said once, by the variant's finding
         }
         // How a save lays the map out, as it stands and as a save leaves it: not a fault.
-        if (!MeetsFileOrder(m_header, m_result.variant, m_image.size(), textLength)) {
+        if (!MeetsFileOrder(m_header, m_result.variant, m_nSize, textLength)) {
             Add(MapFault::NotInFileOrder, MapSeverity::Information,
                 "the entity lump is not followed by the texture lump ending the file: a save "
                 "moves what lies behind the entity lump and keeps every byte",
                 LUMP_ENTITIES);
         }
         try {
-            PlanSave(m_image, m_result.variant, textLength, textLength);
+            PlanSave(m_bytes, m_result.variant, textLength, textLength);
         } catch (const CLayoutRefusal& refusal) {
             Add(MapFault::SaveRefused, MapSeverity::Error,
                 std::string("a save would refuse this map: ") + refusal.what());
@@ -194,7 +197,7 @@ private:
     // A damaged directory is left as it is by a save; engines that read it would not find their
     // lumps.
     void InspectBspx() {
-        m_result.bspx = ReadBspxDirectory(m_image);
+        m_result.bspx = ReadBspxDirectory(m_bytes);
         for (const std::string& damage : m_result.bspx.damages) {
             Add(MapFault::BspxDamaged, MapSeverity::Warning,
                 "the BSPX directory is damaged: " + damage + "; a save leaves it as it is", kNoLump,
@@ -202,7 +205,8 @@ private:
         }
     }
 
-    std::span<const std::uint8_t> m_image;
+    IMapBytes& m_bytes;
+    std::uint64_t m_nSize;
     BspHeader m_header;
     MapInspection m_result;
 };
@@ -222,8 +226,13 @@ int MapInspection::Count(MapSeverity severity) const {
                       [&](const MapFinding& f) { return f.severity == severity; }));
 }
 
+MapInspection InspectMap(IMapBytes& bytes) {
+    return CInspector(bytes).Run();
+}
+
 MapInspection InspectMap(std::span<const std::uint8_t> image) {
-    return CInspector(image).Run();
+    CImageBytes bytes(image);
+    return InspectMap(bytes);
 }
 
 }  // namespace entorra

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bsp/Bspx.h"
+#include "bsp/MapBytes.h"
 #include "bsp/MapVariant.h"
 
 namespace entorra {
@@ -65,12 +66,18 @@ struct MapInspection {
     // The entity text inside the image, up to its NUL (or to the lump's length when the file
     // has none after it); none when the entity lump lies outside the file or in its header.
     std::optional<std::string_view> entityText;
+    // Where the entity text starts in the file, when there is one.
+    std::uint64_t entityTextOffset = 0;
 
     // The first fatal finding, or null when the map can be loaded.
     const MapFinding* FirstFatal() const;
     int Count(MapSeverity severity) const;
 };
 
+// Inspects a map, reading only what the findings need: the header, the lumps of entries 0 and
+// 1 as far as telling the layouts apart needs them, the entity text and a BSPX directory's
+// place. The result's entity text points into the bytes. Reads from a file raise CFileError.
+MapInspection InspectMap(IMapBytes& bytes);
 // Inspects a whole map image. The result's entity text points into the image.
 MapInspection InspectMap(std::span<const std::uint8_t> image);
 

@@ -43,13 +43,20 @@ bool MeetsFileOrder(const BspHeader& header, const MapVariant& variant, std::uin
 
 SaveLayout PlanSave(std::span<const std::uint8_t> image, const MapVariant& variant,
                     std::size_t entityTextLength, std::size_t fileTextLength) {
+    CImageBytes bytes(image);
+    return PlanSave(bytes, variant, entityTextLength, fileTextLength);
+}
+
+SaveLayout PlanSave(IMapBytes& bytes, const MapVariant& variant, std::size_t entityTextLength,
+                    std::size_t fileTextLength) {
     if (!variant.Writable()) {
         // Writing the text over a lump that may not be the entity lump would destroy it.
         throw CLayoutRefusal(Format(
             "Its layout is not recognised: %s. Entity text is written only over an entity lump.",
             variant.doubt.c_str()));
     }
-    const BspHeader header = ReadBspHeader(image);
+    const BspHeader header = ReadBspHeader(bytes.Bytes(0, kHeaderSize));
+    const std::uint64_t fileSize = bytes.Size();
     const int entityEntry = variant.EntityEntry();
     const LumpEntry& textures = Lump(header, variant.EntryOf(LUMP_TEXTURES));
     SaveLayout layout;
@@ -79,7 +86,7 @@ SaveLayout PlanSave(std::span<const std::uint8_t> image, const MapVariant& varia
         }
     }
 
-    if (MeetsFileOrder(header, variant, image.size(), entityTextLength)) {
+    if (MeetsFileOrder(header, variant, fileSize, entityTextLength)) {
         // The plain layout: header and leading lumps, the new entity lump, the texture lump
         // directly behind it. Whatever lay between the two lumps is not carried over.
         layout.movedFrom = static_cast<std::size_t>(textures.offset);
@@ -98,7 +105,7 @@ SaveLayout PlanSave(std::span<const std::uint8_t> image, const MapVariant& varia
         if (entry == entityEntry || lump.IsEmpty()) {
             continue;
         }
-        if (!lump.LiesInside(image.size())) {
+        if (!lump.LiesInside(fileSize)) {
             throw CLayoutRefusal(
                 Format("Its %s lump lies outside the file.", variant.EntryName(entry)));
         }
@@ -107,7 +114,7 @@ SaveLayout PlanSave(std::span<const std::uint8_t> image, const MapVariant& varia
                 Format("Its %s lump overlaps the entity lump.", variant.EntryName(entry)));
         }
     }
-    const BspxDirectory bspx = ReadBspxDirectory(image);
+    const BspxDirectory bspx = ReadBspxDirectory(bytes);
     if (bspx.state != BspxDirectory::State::Absent &&
         static_cast<std::int64_t>(bspx.offset) < oldEnd) {
         throw CLayoutRefusal("Its entity text runs into the BSPX directory behind it.");
@@ -131,7 +138,7 @@ SaveLayout PlanSave(std::span<const std::uint8_t> image, const MapVariant& varia
     }
     layout.padding =
         static_cast<std::size_t>(static_cast<std::int64_t>(layout.movedFrom) + shift - newEnd);
-    layout.movedLength = image.size() - layout.movedFrom;
+    layout.movedLength = static_cast<std::size_t>(fileSize) - layout.movedFrom;
     checkSize();
 
     patch(LumpLengthField(entityEntry), newLumpLength);
@@ -142,9 +149,8 @@ SaveLayout PlanSave(std::span<const std::uint8_t> image, const MapVariant& varia
         }
         const bool inPadding =
             lump.offset >= oldEnd && lump.offset < static_cast<std::int64_t>(layout.movedFrom);
-        const bool moves =
-            lump.offset >= static_cast<std::int64_t>(layout.movedFrom) &&
-            (!lump.IsEmpty() || static_cast<std::uint64_t>(lump.offset) <= image.size());
+        const bool moves = lump.offset >= static_cast<std::int64_t>(layout.movedFrom) &&
+                           (!lump.IsEmpty() || static_cast<std::uint64_t>(lump.offset) <= fileSize);
         if (moves) {
             patch(LumpOffsetField(entry), lump.offset + shift);
         } else if (lump.IsEmpty() && ((lump.offset > head && lump.offset < oldEnd) || inPadding)) {

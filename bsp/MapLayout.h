@@ -16,6 +16,7 @@
 
 #include "base/ByteOrder.h"
 #include "bsp/BspFormat.h"
+#include "bsp/MapBytes.h"
 #include "bsp/MapVariant.h"
 
 namespace entorra {
@@ -61,6 +62,8 @@ struct SaveLayout {
 // Raises CLayoutRefusal when the variant is unrecognised, when lumps share bytes with the header
 // or the entity lump, when the entity text runs into a BSPX directory, or when the result would
 // be too big.
+SaveLayout PlanSave(IMapBytes& bytes, const MapVariant& variant, std::size_t entityTextLength,
+                    std::size_t fileTextLength);
 SaveLayout PlanSave(std::span<const std::uint8_t> image, const MapVariant& variant,
                     std::size_t entityTextLength, std::size_t fileTextLength);
 

@@ -19,16 +19,17 @@ bool IsBlank(std::uint8_t byte) {
            byte == '\f';
 }
 
-// The bytes a header entry names, or nothing when they do not lie inside the image.
-std::optional<std::span<const std::uint8_t>> EntryBytes(std::span<const std::uint8_t> image,
+// The bytes a header entry names, or nothing when they do not lie inside the file.
+std::optional<std::span<const std::uint8_t>> EntryBytes(IMapBytes& bytes,
+                                                        std::span<const std::uint8_t> header,
                                                         int entry) {
-    const LumpEntry lump{ReadInt32LE(image, LumpOffsetField(entry)),
-                         ReadInt32LE(image, LumpLengthField(entry))};
-    if (!lump.LiesInside(image.size())) {
+    const LumpEntry lump{ReadInt32LE(header, LumpOffsetField(entry)),
+                         ReadInt32LE(header, LumpLengthField(entry))};
+    if (!lump.LiesInside(bytes.Size())) {
         return std::nullopt;
     }
-    return image.subspan(static_cast<std::size_t>(lump.offset),
-                         static_cast<std::size_t>(lump.length));
+    return bytes.Bytes(static_cast<std::uint64_t>(lump.offset),
+                       static_cast<std::size_t>(lump.length));
 }
 
 // Whether the bytes up to a NUL read as entity text: opening a block, or plain text without
@@ -49,24 +50,27 @@ bool ReadsAsText(std::span<const std::uint8_t> text, std::span<const std::uint8_
 
 // Entity text as the published layout reads entry 0: from the entry's offset up to the first
 // NUL, which may lie past the stored length. A planes lump is never entity text.
-bool HoldsReadableEntityText(std::span<const std::uint8_t> image, int entry) {
-    const std::int32_t offset = ReadInt32LE(image, LumpOffsetField(entry));
-    const std::int32_t length = ReadInt32LE(image, LumpLengthField(entry));
-    if (offset < 0 || static_cast<std::size_t>(offset) >= image.size()) {
+bool HoldsReadableEntityText(IMapBytes& bytes, std::span<const std::uint8_t> header, int entry) {
+    const std::int32_t offset = ReadInt32LE(header, LumpOffsetField(entry));
+    const std::int32_t length = ReadInt32LE(header, LumpLengthField(entry));
+    if (offset < 0 || static_cast<std::uint64_t>(offset) >= bytes.Size()) {
         return false;
     }
-    const auto rest = image.subspan(static_cast<std::size_t>(offset));
-    const auto nul = std::find(rest.begin(), rest.end(), std::uint8_t{0});
-    if (nul == rest.end()) {
+    // The lump itself first: its NUL is then found without reading further.
+    const auto lump = EntryBytes(bytes, header, entry);
+    const auto start = static_cast<std::uint64_t>(offset);
+    const std::optional<std::uint64_t> nul = bytes.FindNul(start);
+    if (!nul) {
         return false;
     }
-    const auto textLength = static_cast<std::size_t>(nul - rest.begin());
+    const auto textLength = static_cast<std::size_t>(*nul - start);
+    const auto restLength = static_cast<std::size_t>(bytes.Size() - start);
     const std::size_t lumpEnd = std::clamp<std::size_t>(
-        static_cast<std::size_t>(std::max(length, 0)), textLength, rest.size());
-    if (!ReadsAsText(rest.first(textLength), rest.subspan(textLength, lumpEnd - textLength))) {
+        static_cast<std::size_t>(std::max(length, 0)), textLength, restLength);
+    if (!ReadsAsText(bytes.Bytes(start, textLength),
+                     bytes.Bytes(start + textLength, lumpEnd - textLength))) {
         return false;
     }
-    const auto lump = EntryBytes(image, entry);
     return !(lump && IsPlanesLump(*lump));
 }
 
@@ -137,17 +141,19 @@ bool IsPlanesLump(std::span<const std::uint8_t> lump) {
     return !PlanesFault(lump);
 }
 
-MapVariant DetectVariant(std::span<const std::uint8_t> image) {
+MapVariant DetectVariant(IMapBytes& bytes) {
     MapVariant variant;
-    const auto second = EntryBytes(image, 1);
-    const bool secondIsText = second && IsCompiledEntityText(*second);
-    const auto first = EntryBytes(image, 0);
-    // Planes are never entity text, so entry 0 holding planes also says it holds no text.
-    if (secondIsText && first && IsPlanesLump(*first)) {
-        variant.kind = BspVariant::BlueShift;
+    const auto header = bytes.Bytes(0, kHeaderSize);
+    // Planes are never entity text, so entry 0 reading as entity text rules out Blue Shift
+    // without a look at entry 1.
+    if (HoldsReadableEntityText(bytes, header, 0)) {
         return variant;
     }
-    if (HoldsReadableEntityText(image, 0)) {
+    const auto second = EntryBytes(bytes, header, 1);
+    const bool secondIsText = second && IsCompiledEntityText(*second);
+    const auto first = EntryBytes(bytes, header, 0);
+    if (secondIsText && first && IsPlanesLump(*first)) {
+        variant.kind = BspVariant::BlueShift;
         return variant;
     }
     variant.kind = BspVariant::Unrecognised;
@@ -163,6 +169,11 @@ MapVariant DetectVariant(std::span<const std::uint8_t> image) {
                 .c_str());
     }
     return variant;
+}
+
+MapVariant DetectVariant(std::span<const std::uint8_t> image) {
+    CImageBytes bytes(image);
+    return DetectVariant(bytes);
 }
 
 }  // namespace entorra

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "bsp/BspFormat.h"
+#include "bsp/MapBytes.h"
 
 namespace entorra {
 
@@ -41,6 +42,8 @@ const char* VariantName(BspVariant kind);
 // Reads the variant from an image that holds at least the map header. Blue Shift when entry 1
 // holds entity text and entry 0 does not but is a whole number of planes with unit normals;
 // Half-Life when entry 0 holds entity text; otherwise unrecognised, with the reason.
+// Of a Half-Life map, only entry 0's lump is read.
+MapVariant DetectVariant(IMapBytes& bytes);
 MapVariant DetectVariant(std::span<const std::uint8_t> image);
 
 // Entity text as a lump holds it, with a NUL as its last byte: after optional whitespace a

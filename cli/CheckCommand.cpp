@@ -2,7 +2,6 @@
 // or the engine lint of an entity file. Reads only.
 
 #include <algorithm>
-#include <span>
 
 #include "base/Format.h"
 #include "bsp/BspFile.h"
@@ -85,23 +84,21 @@ LintSeverity LintSeverityOf(MapSeverity severity) {
 
 // A map's findings as check prints them: about the file (line 0), or at the line of the entity
 // text that the finding's offset falls on.
-std::vector<LintFinding> FileFindings(std::span<const std::uint8_t> image,
-                                      const MapInspection& inspection) {
+std::vector<LintFinding> FileFindings(const MapInspection& inspection) {
     std::vector<LintFinding> findings;
     for (const MapFinding& finding : inspection.findings) {
         int line = 0;
         int column = 0;
-        if (inspection.entityText && finding.lump == LUMP_ENTITIES && finding.offset) {
-            const auto* text = inspection.entityText->data();
-            const auto* at = reinterpret_cast<const char*>(image.data()) + *finding.offset;
-            if (at >= text && at <= text + inspection.entityText->size()) {
-                line = 1 + static_cast<int>(std::count(text, at, '\n'));
-                const std::string_view before(text, static_cast<std::size_t>(at - text));
-                const std::size_t lf = before.rfind('\n');
-                column =
-                    static_cast<int>(before.size() - (lf == std::string_view::npos ? 0 : lf + 1)) +
-                    1;
-            }
+        const std::int64_t start = static_cast<std::int64_t>(inspection.entityTextOffset);
+        if (inspection.entityText && finding.lump == LUMP_ENTITIES && finding.offset &&
+            *finding.offset >= start &&
+            *finding.offset - start <= static_cast<std::int64_t>(inspection.entityText->size())) {
+            const std::string_view before =
+                inspection.entityText->substr(0, static_cast<std::size_t>(*finding.offset - start));
+            line = 1 + static_cast<int>(std::count(before.begin(), before.end(), '\n'));
+            const std::size_t lf = before.rfind('\n');
+            column =
+                static_cast<int>(before.size() - (lf == std::string_view::npos ? 0 : lf + 1)) + 1;
         }
         findings.push_back({line, LintSeverityOf(finding.severity), finding.message, column});
     }
@@ -119,19 +116,18 @@ int RunCheck(const CommandContext& context, const std::vector<std::string>& oper
             }
             return;
         }
-        Result<MapImage> read = ReadMapFile(context.fileSystem, path);
+        Result<MapExcerpt> read = InspectMapFile(context.fileSystem, path);
         if (!read) {
             // The map file object's own words for it.
             report.Fail(read.Error().message);
             return;
         }
-        const std::span<const std::uint8_t> image = read->Bytes();
-        const MapInspection inspection = InspectMap(image);
+        const MapInspection& inspection = read->inspection;
         std::vector<LintFinding> findings;
         if (inspection.entityText) {
             findings = EngineFindings(*inspection.entityText, context.lint);
         }
-        const std::vector<LintFinding> fileFindings = FileFindings(image, inspection);
+        const std::vector<LintFinding> fileFindings = FileFindings(inspection);
         findings.insert(findings.end(), fileFindings.begin(), fileFindings.end());
         if (inspection.entityText) {
             const std::vector<LintFinding> beside =

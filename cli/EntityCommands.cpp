@@ -42,7 +42,7 @@ int RunShow(const CommandContext& context, const std::vector<std::string>& opera
     const bool several = maps.size() > 1;
     return RunOnMapList(context, maps, [&](const std::string& map, CMapReport& report) {
         CInMemory memory(report.Sink(), context.fileSystem);
-        if (!memory.shown.Show(map)) {
+        if (!memory.shown.ShowForReading(map)) {
             report.Fail();
             return;
         }
@@ -58,7 +58,7 @@ int RunShow(const CommandContext& context, const std::vector<std::string>& opera
 int RunCensus(const CommandContext& context, const std::vector<std::string>& operands) {
     return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
         CInMemory memory(report.Sink(), context.fileSystem);
-        if (!memory.shown.Show(map)) {
+        if (!memory.shown.ShowForReading(map)) {
             report.Fail();
             return;
         }
@@ -74,7 +74,7 @@ int RunFind(const CommandContext& context, const std::string& searchString,
             const std::vector<std::string>& operands) {
     return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
         CInMemory memory(report.Sink(), context.fileSystem);
-        if (!memory.shown.Show(map)) {
+        if (!memory.shown.ShowForReading(map)) {
             report.Fail();
             return;
         }

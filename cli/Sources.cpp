@@ -37,12 +37,12 @@ bool ReadEntityTextOf(const CommandContext& context, const std::string& path, CM
     if (IsEntityFileName(path)) {
         return ReadEntityFile(context, path, report, text);
     }
-    CBspFile file(report.Sink(), context.fileSystem);
-    if (file.Load(path) != 0) {
-        report.Fail();
+    const Result<MapExcerpt> read = ReadMapEntityText(context.fileSystem, path);
+    if (!read) {
+        report.Fail(read.Error().message);
         return false;
     }
-    text.assign(file.GetEntityText(), file.EntityTextLength());
+    text.assign(read->EntityText());
     return true;
 }
 

@@ -70,12 +70,13 @@ int RunExport(const CommandContext& context, const std::vector<std::string>& ope
                                target.c_str(), firstMapOf.at(target).c_str()));
             return;
         }
-        CBspFile file(report.Sink(), context.fileSystem);
-        if (file.Load(map) != 0) {
-            report.Fail();
+        const Result<MapExcerpt> read = ReadMapEntityText(context.fileSystem, map);
+        if (!read) {
+            report.Fail(read.Error().message);
             return;
         }
-        std::string text(file.GetEntityText(), file.EntityTextLength());
+        const std::size_t entityBytes = read->EntityText().size();
+        std::string text(read->EntityText());
         if (form == ExportForm::Lump) {
             text += '\0';
         } else if (form == ExportForm::Clean) {
@@ -88,7 +89,7 @@ int RunExport(const CommandContext& context, const std::vector<std::string>& ope
             report.Fail(Format("Error writing the file: %s.\n%s", target.c_str(), error.what()));
             return;
         }
-        report.figures["entityBytes"] = file.EntityTextLength();
+        report.figures["entityBytes"] = entityBytes;
         report.figures["fileBytes"] = text.size();
         report.text = map + " -> " + target + '\n';
     });

@@ -26,7 +26,11 @@ std::string SpawnCensusText(const SpawnCensus& census) {
 
 CShownMap::CShownMap(IEntityEditor& editor, IMessageSink& sink, IFileSystem& fileSystem,
                      CEntityDumpLog* dumpLog)
-    : m_editor(editor), m_pDumpLog(dumpLog), m_file(sink, fileSystem) {
+    : m_editor(editor),
+      m_sink(sink),
+      m_fileSystem(fileSystem),
+      m_pDumpLog(dumpLog),
+      m_file(sink, fileSystem) {
     Reset();
 }
 
@@ -39,8 +43,22 @@ bool CShownMap::Show(const std::string& path) {
     if (m_file.Load(path) != 0 || m_file.GetEntityText() == nullptr) {
         return false;
     }
-    const std::string text =
-        MakeEditorText(std::string_view(m_file.GetEntityText(), m_file.EntityTextLength()));
+    Present(std::string_view(m_file.GetEntityText(), m_file.EntityTextLength()));
+    return true;
+}
+
+bool CShownMap::ShowForReading(const std::string& path) {
+    const Result<MapExcerpt> read = ReadMapEntityText(m_fileSystem, path);
+    if (!read) {
+        m_sink.ShowMessage(read.Error().message);
+        return false;
+    }
+    Present(read->EntityText());
+    return true;
+}
+
+void CShownMap::Present(std::string_view entityText) {
+    const std::string text = MakeEditorText(entityText);
     if (m_pDumpLog != nullptr) {
         m_pDumpLog->Append(text);
     }
@@ -54,7 +72,6 @@ bool CShownMap::Show(const std::string& path) {
     m_editor.ClearModified();
     // Counted in the editor's own text, as the user now sees it.
     m_census = CountSpawnCensus(m_editor);
-    return true;
 }
 
 int CShownMap::Save(const std::string& path) {

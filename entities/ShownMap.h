@@ -6,6 +6,7 @@
 // counted. Save writes the editor's text back through the same map file object.
 
 #include <string>
+#include <string_view>
 
 #include "base/MessageSink.h"
 #include "bsp/BspFile.h"
@@ -50,6 +51,11 @@ public:
     // what they held.
     bool Show(const std::string& path);
 
+    // Shows the map at path as Show does, for a command that never saves it: only what the
+    // entity text needs is read from the file (bsp/BspFile.h, ReadMapEntityText), and File()
+    // is left as it was. Failures are shown through the sink in Load's words.
+    bool ShowForReading(const std::string& path);
+
     // Writes the editor's text into the map at path with the map file object: 0 saved, 1
     // failed (the file is as it was; the map is read again, so that another try can write the
     // same edits), 2 nothing loaded.
@@ -64,7 +70,11 @@ public:
     IEntityEditor& Editor() { return m_editor; }
 
 private:
+    void Present(std::string_view entityText);
+
     IEntityEditor& m_editor;
+    IMessageSink& m_sink;
+    IFileSystem& m_fileSystem;
     CEntityDumpLog* m_pDumpLog;
     CBspFile m_file;
     SpawnCensus m_census;

@@ -16,6 +16,7 @@
 #include "bsp/BspFormat.h"
 #include "bsp/Bspx.h"
 #include "bsp/MapInfo.h"
+#include "bsp/MapInspection.h"
 #include "entities/EntityText.h"
 #include "tests/support/MemoryFileSystem.h"
 
@@ -76,6 +77,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     testing::CMemoryFileSystem fileSystem;
     const std::string path = "maps/fuzz.bsp";
     fileSystem.files[path].assign(data, data + size);
+
+    // Reading a map piece by piece finds what reading it whole does.
+    const MapInspection whole = InspectMap(fileSystem.files[path]);
+    const Result<MapExcerpt> excerpt = InspectMapFile(fileSystem, path);
+    Require(excerpt.Ok());
+    const MapInspection& pieces = excerpt->inspection;
+    Require(pieces.findings == whole.findings && pieces.variant == whole.variant &&
+            pieces.entityText == whole.entityText &&
+            pieces.entityTextOffset == whole.entityTextOffset &&
+            pieces.bspx.state == whole.bspx.state && pieces.bspx.entries == whole.bspx.entries);
 
     CBspFile file(sink, fileSystem);
     if (file.Load(path) != 0) {

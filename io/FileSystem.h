@@ -33,6 +33,9 @@ public:
     virtual std::uint64_t Size() = 0;
     // Reads until count bytes or the end of the file; returns the count delivered.
     virtual std::size_t Read(void* buffer, std::size_t count) = 0;
+    // Reads from offset on, as Read does, without moving the position Read reads from; for
+    // files that can seek (a map), not pipes.
+    virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) = 0;
     // Writes all count bytes or raises.
     virtual void Write(const void* data, std::size_t count) = 0;
     // Makes the written bytes durable.

@@ -63,6 +63,26 @@ public:
         return delivered;
     }
 
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
+        auto* bytes = static_cast<char*>(buffer);
+        std::size_t delivered = 0;
+        while (delivered < count) {
+            const ssize_t got = ::pread(m_nDescriptor, bytes + delivered, count - delivered,
+                                        static_cast<off_t>(offset + delivered));
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                Raise("pread");
+            }
+            if (got == 0) {
+                break;
+            }
+            delivered += static_cast<std::size_t>(got);
+        }
+        return delivered;
+    }
+
     void Write(const void* data, std::size_t count) override {
         const auto* bytes = static_cast<const char*>(data);
         while (count > 0) {
@@ -110,6 +130,7 @@ class CNoFile final : public IFile {
 public:
     std::uint64_t Size() override { return 0; }
     std::size_t Read(void*, std::size_t) override { return 0; }
+    std::size_t ReadAt(std::uint64_t, void*, std::size_t) override { return 0; }
     void Write(const void*, std::size_t) override { throw CFileError("write: no file", EBADF); }
     void Flush() override {}
     void Close() override {}

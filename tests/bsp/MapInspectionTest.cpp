@@ -12,6 +12,7 @@
 #include "base/Format.h"
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
+#include "tests/bsp/PieceByPiece.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/MemoryFileSystem.h"
 #include "tests/support/TestSupport.h"
@@ -177,6 +178,10 @@ TEST_P(DamagedMap, TheMapFileObjectRefusesExactlyWhatIsFatal) {
     const bool fatal = InspectMap(fileSystem.files["m.bsp"]).FirstFatal() != nullptr;
     EXPECT_EQ(file.Load("m.bsp"), fatal ? 1 : 0) << sink.Last();
     EXPECT_EQ(sink.messages.size(), fatal ? 1u : 0u);
+}
+
+TEST_P(DamagedMap, ReadPieceByPieceGivesTheSameFindings) {
+    testing::ExpectPieceByPieceAsWhole(GetParam().image());
 }
 
 INSTANTIATE_TEST_SUITE_P(MapInspection, DamagedMap, ::testing::ValuesIn(kDamagedMaps),

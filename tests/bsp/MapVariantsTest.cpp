@@ -17,6 +17,7 @@
 #include "bsp/MapInspection.h"
 #include "bsp/MapVariant.h"
 #include "entities/EntityText.h"
+#include "tests/bsp/PieceByPiece.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/MapReading.h"
 #include "tests/support/MemoryFileSystem.h"
@@ -112,6 +113,10 @@ TEST_P(MapVariantSave, SavesKeepEveryOtherLumpTheChecksumAndTheBspxLumps) {
         EXPECT_EQ(std::string(file.GetEntityText(), file.EntityTextLength()),
                   expectedLump.substr(0, expectedLump.size() - 1));
     }
+}
+
+TEST_P(MapVariantSave, ReadPieceByPieceGivesTheSameInspection) {
+    testing::ExpectPieceByPieceAsWhole(GetParam().image);
 }
 
 INSTANTIATE_TEST_SUITE_P(Generated, MapVariantSave,
@@ -257,6 +262,10 @@ TEST_P(Detection, ASaveWritesOnlyOverEntityText) {
     ASSERT_EQ(file.Load("m.bsp"), 0);
     EXPECT_EQ(file.Variant().kind, GetParam().kind);
     EXPECT_EQ(file.GetEntityText(), text);
+}
+
+TEST_P(Detection, ReadPieceByPieceGivesTheSameInspection) {
+    testing::ExpectPieceByPieceAsWhole(GetParam().image());
 }
 
 INSTANTIATE_TEST_SUITE_P(MapVariants, Detection, ::testing::ValuesIn(kDetections),

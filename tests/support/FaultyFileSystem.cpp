@@ -22,6 +22,12 @@ public:
         }
         return m_inner->Read(buffer, count);
     }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
+        if (m_owner.ShouldFail(FileStep::Read)) {
+            throw CFileError("pread: injected", EIO);
+        }
+        return m_inner->ReadAt(offset, buffer, count);
+    }
     void Write(const void* data, std::size_t count) override {
         if (m_owner.ShouldFail(FileStep::Write)) {
             // A full disk takes part of the data before it refuses the rest.

@@ -21,6 +21,15 @@ public:
         m_nPosition += delivered;
         return delivered;
     }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
+        if (offset >= m_pContents->size()) {
+            return 0;
+        }
+        const std::size_t delivered =
+            std::min(count, m_pContents->size() - static_cast<std::size_t>(offset));
+        std::memcpy(buffer, m_pContents->data() + offset, delivered);
+        return delivered;
+    }
     void Write(const void* data, std::size_t count) override {
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         m_pContents->insert(m_pContents->end(), bytes, bytes + count);
