@@ -75,7 +75,9 @@ const CFileBytes::Piece& CFileBytes::Read(std::uint64_t offset, std::size_t leng
 std::span<const std::uint8_t> CFileBytes::Bytes(std::uint64_t offset, std::size_t length) {
     CheckInside(m_nSize, offset, length);
     if (length == 0) {
-        return {};
+        // Not null: an empty text is still a text that callers may search.
+        static constexpr std::uint8_t kNothing = 0;
+        return {&kNothing, 0};
     }
     const Piece* piece = PieceHolding(offset, length);
     if (piece == nullptr) {
