@@ -359,6 +359,17 @@ bool CEntorraDlg::PromptSaveChanges() {
 
 bool CEntorraDlg::OnSave() {
     if (m_pShownMap->Save(m_strMapPath) == 1) {
+        // Another program wrote the map since it was shown: the edits stay, unless the user
+        // would rather see the map as it is now.
+        if (m_pShownMap->File().ChangedOnDisk() &&
+            Prompt().AskYesNo(Format("The map %s was changed on disk since it was shown.\nDo you "
+                                     "want to show it again? Your changes will be lost.",
+                                     m_strMapName.c_str())) &&
+            m_pShownMap->Show(m_strMapPath)) {
+            m_pMapTitle->setText(ToQString(Format("Entities for map %s", m_strMapName.c_str())));
+            m_pSpawnCounts->setText(QString::fromLatin1(m_pShownMap->CensusText()));
+            m_pSearch->SetSearchPosition(0);
+        }
         return false;  // the edits stay in the editor for another try
     }
     m_pEntityText->ClearModified();

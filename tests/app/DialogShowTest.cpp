@@ -167,6 +167,10 @@ TEST_F(DialogShow, RealMapsShowTheirTextAndCensusAndSaveAsTheMapFileObjectWrites
     }
     for (const auto& map : maps) {
         std::filesystem::copy_file(map, m_folder + map.filename().string());
+        // Real maps are read-only; a copy the user saves is writable.
+        std::filesystem::permissions(m_folder + map.filename().string(),
+                                     std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
     }
     Start();
     for (const auto& map : maps) {
