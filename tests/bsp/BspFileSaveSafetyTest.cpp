@@ -3,6 +3,7 @@
 // own temporary files left by killed saves) and how a failed open or save says why.
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -92,6 +93,22 @@ TEST_F(BspFileSaveSafety, ASaveThatCannotKeepTheOwnerDropsTheSetIdBits) {
     const struct stat status = StatusOf(path);
     EXPECT_EQ(status.st_uid, kOtherUser);
     EXPECT_EQ(status.st_mode & 07777, 0777u);
+}
+
+TEST_F(BspFileSaveSafety, ARootThatMayNotGiveFilesAwayLeavesNoSetIdBitsOnItsOwn) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    ASSERT_EQ(::chown(path.c_str(), kServerUser, kServerGroup), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 06755), 0);
+    // Root without CAP_CHOWN writes files without the kernel dropping set-ID bits, but cannot
+    // hand the new file to the map's owner: the file is root's, and must not run as root.
+    const int result = testing::RunWithoutCapability(CAP_CHOWN, [&] { return LoadAndSave(); });
+    ASSERT_EQ(result, 0);
+    const struct stat status = StatusOf(path);
+    EXPECT_EQ(status.st_uid, 0u);
+    EXPECT_EQ(status.st_mode & 07777, 0755u);
+    EXPECT_NE(fixtures::ReadFileBytes(path), original);
 }
 
 TEST_F(BspFileSaveSafety, UserAttributesAndTheAccessListAreKept) {

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,6 +63,32 @@ int RunAsUser(uid_t user, gid_t group, const std::function<int()>& work) {
     if (child == 0) {
         if (::setgroups(0, nullptr) != 0 || ::setresgid(group, group, group) != 0 ||
             ::setresuid(user, user, user) != 0) {
+            ::_exit(255);
+        }
+        ::_exit(work() & 0x7f);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) == 255) {
+        return -1;
+    }
+    return WEXITSTATUS(status);
+}
+
+int RunWithoutCapability(int capability, const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+        if (::syscall(SYS_capget, &header, data) != 0) {
+            ::_exit(255);
+        }
+        const auto word = static_cast<std::size_t>(capability / 32);
+        const auto bit = ~(1u << (capability % 32));
+        data[word].effective &= bit;
+        data[word].permitted &= bit;
+        data[word].inheritable &= bit;
+        if (::syscall(SYS_capset, &header, data) != 0) {
             ::_exit(255);
         }
         ::_exit(work() & 0x7f);

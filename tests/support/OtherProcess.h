@@ -38,4 +38,8 @@ private:
 // root may do this; callers skip otherwise.
 int RunAsUser(uid_t user, gid_t group, const std::function<int()>& work);
 
+// Runs work in a child process that has lost one capability (CAP_CHOWN...), as a root kept from
+// handing files to others would be; -1 when the capability could not be dropped.
+int RunWithoutCapability(int capability, const std::function<int()>& work);
+
 }  // namespace entorra::testing
