@@ -261,7 +261,7 @@ int CBspFile::Load(std::string path, LoadMode mode) {
     m_nImageCapacity = read->capacity;
     m_pImage = std::move(read->bytes);
     m_loadedIdentity = read->identity;
-    m_strLoadedTarget = NormalPath(m_fileSystem.ResolveLinks(path));
+    m_strLoadedPath = std::move(path);
     if (mode == LoadMode::ForSave) {
         m_pHeld = std::move(opened).Value();
     }
@@ -307,8 +307,9 @@ int CBspFile::Save(std::string path, std::string& entityText) {
     std::unique_ptr<IFile> hold = std::move(m_pHeld);
     try {
         const std::string target = m_fileSystem.ResolveLinks(path);
-        const std::string normalTarget = NormalPath(target);
-        const bool loadedFile = normalTarget == m_strLoadedTarget;
+        const bool loadedFile =
+            path == m_strLoadedPath ||
+            NormalPath(target) == NormalPath(m_fileSystem.ResolveLinks(m_strLoadedPath));
         if (!hold || !loadedFile) {
             hold.reset();
             Result<std::unique_ptr<IFile>> held =
@@ -355,7 +356,7 @@ int CBspFile::Save(std::string path, std::string& entityText) {
         // rename changes the change time), unless another program replaced it already.
         const Result<FileIdentity> placed = m_fileSystem.Identify(target);
         m_loadedIdentity = placed && placed->SameFileAs(written) ? *placed : written;
-        m_strLoadedTarget = normalTarget;
+        m_strLoadedPath = path;
 
         // Keep the image in step with the file just written, so it can be saved again.
         if (grown) {

@@ -81,8 +81,9 @@ private:
     std::size_t m_nImageCapacity = 0;
     std::size_t m_nEntityTextLength = 0;
     std::string m_strMessage;
-    // The file the image is of: its path, links resolved, and its identity when read.
-    std::string m_strLoadedTarget;
+    // The file the image is of: the path it was loaded by (or saved to), and its identity when
+    // read (or written).
+    std::string m_strLoadedPath;
     FileIdentity m_loadedIdentity;
     std::unique_ptr<IFile> m_pHeld;  // the map while it is held from Load to Save
     bool m_bChangedOnDisk = false;

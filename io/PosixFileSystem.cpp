@@ -357,11 +357,8 @@ public:
             // A writer may have put a new map in place while this one waited: that is the one.
             if (::stat(path.c_str(), &named) == 0 && SameInode(named, opened)) {
                 // The size as it is now that nobody writes it.
-                if (::fstat(descriptor.Get(), &opened) != 0) {
-                    return SystemFailure("fstat", errno);
-                }
                 return std::make_unique<CPosixFile>(descriptor.Release(), path,
-                                                    static_cast<std::int64_t>(opened.st_size));
+                                                    static_cast<std::int64_t>(named.st_size));
             }
             if (Clock::now() >= deadline) {
                 return Failure{"the file was replaced while its hold was awaited", EBUSY};
