@@ -115,6 +115,7 @@ TEST_F(EntityCommands, JsonHoldsTheDocumentedFields) {
     EXPECT_EQ(Json()[0],
               nlohmann::json::parse(R"({"map": ")" + a + R"(", "ok": true, "entityFile": ")" +
                                     dir.File("a.ent") + R"(", "entityBytes": )" +
+                                    std::to_string(kEntities.size()) + R"(, "fileBytes": )" +
                                     std::to_string(kEntities.size()) + "}"));
 
     // A map text that is not UTF-8 comes out as Latin-1, byte for byte.
