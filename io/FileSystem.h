@@ -129,8 +129,10 @@ public:
     virtual Result<std::unique_ptr<IFile>> OpenLocked(const std::string& path, MapLock lock,
                                                       std::chrono::milliseconds wait) = 0;
 
-    // A file to read to its end, without holding it (an entity file): pipes and devices too.
-    // Its Size may be 0 when it has none; read until Read delivers less than asked.
+    // A file to read to its end, without holding it (an entity file): a regular file, or a pipe
+    // a program writes to (a shell's "<(command)"). Fails at once for a folder or a device, and
+    // within a second for a named pipe that no program opens for writing. A pipe's Size is 0;
+    // read until Read delivers less than asked.
     virtual Result<std::unique_ptr<IFile>> OpenForReading(const std::string& path) = 0;
 
     // The identity of the file path names now, links followed, without opening it for reading
