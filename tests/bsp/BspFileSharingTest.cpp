@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -17,7 +18,6 @@
 #include <thread>
 
 #include "bsp/BspFile.h"
-#include "bsp/FileText.h"
 #include "entities/EntityText.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/OtherProcess.h"
@@ -176,12 +176,23 @@ TEST(KilledSaves, LeaveAWholeMapAndTheNextSaveLeavesNoTemporaryFile) {
     // Big enough that a kill often lands in the middle of writing it.
     const std::string textA = fixtures::MakeEntityText(6000);
     const std::string textB = fixtures::MakeEntityText(6500);
-    fixtures::WriteFileBytes(path, fixtures::MakeMap(textA));
-    std::set<std::string> whole;
-    for (const std::string& text : {textA, textB}) {
-        std::string written = MakeEditorText(text);
-        PrepareFileText(written);
-        whole.insert(written);
+    const Bytes original = fixtures::MakeMap(textA);
+    fixtures::WriteFileBytes(path, original);
+    // Every whole map a kill may leave, byte for byte: the original and what each save makes
+    // of the one before, the texts taken in either order.
+    std::set<Bytes> whole{original};
+    for (const auto& order : {std::array{textB, textA, textB}, std::array{textA, textB, textA}}) {
+        CTempDir scratch;
+        const std::string copy = scratch.File("k.bsp");
+        fixtures::WriteFileBytes(copy, original);
+        for (const std::string& text : order) {
+            CRecordingSink sink;
+            CBspFile file(sink);
+            ASSERT_EQ(file.Load(copy), 0) << sink.Last();
+            std::string edited = MakeEditorText(text);
+            ASSERT_EQ(file.Save(copy, edited), 0) << sink.Last();
+            whole.insert(fixtures::ReadFileBytes(copy));
+        }
     }
 
     std::mt19937 random(20240611);
@@ -207,7 +218,7 @@ TEST(KilledSaves, LeaveAWholeMapAndTheNextSaveLeavesNoTemporaryFile) {
         int status = 0;
         ::waitpid(child, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status)) << "the child ended by itself: " << status;
-        if (!whole.contains(EntityTextOf(path))) {
+        if (!whole.contains(fixtures::ReadFileBytes(path))) {
             ++torn;
         }
         killedWithTemporaries += dir.Entries().size() > 1 ? 1 : 0;
