@@ -133,7 +133,7 @@ TEST(MapExcerpt, AFileCutShortWhileBeingReadIsAFailureNotGarbage) {
     testing::CMemoryFileSystem fileSystem;
     const Bytes image = fixtures::MakeMap(kText);
     fileSystem.files["m.bsp"] = image;
-    auto file = fileSystem.OpenExclusive("m.bsp");
+    auto file = fileSystem.OpenLocked("m.bsp", MapLock::Shared, kLockWait);
     ASSERT_TRUE(file.Ok());
     // The size taken at open, then the file cut to its header.
     fileSystem.files["m.bsp"].resize(kHeaderSize);
