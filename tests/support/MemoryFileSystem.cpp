@@ -25,12 +25,13 @@ public:
         return delivered;
     }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
-        if (offset >= m_pContents->size()) {
+        const CMemoryFileSystem::Bytes& contents = Contents();
+        if (offset >= contents.size()) {
             return 0;
         }
         const std::size_t delivered =
-            std::min(count, m_pContents->size() - static_cast<std::size_t>(offset));
-        std::memcpy(buffer, m_pContents->data() + offset, delivered);
+            std::min(count, contents.size() - static_cast<std::size_t>(offset));
+        std::memcpy(buffer, contents.data() + offset, delivered);
         return delivered;
     }
     void Write(const void* data, std::size_t count) override {
