@@ -35,6 +35,8 @@ public:
     void LintNow();
     // True while a change waits for its pause or a lint for its result.
     bool IsPending() const { return m_pause.isActive() || m_nApplied != m_nGeneration; }
+    // True while a change waits for its pause.
+    bool IsPausing() const { return m_pause.isActive(); }
     // Results dropped because the text changed after their copy was taken.
     int DroppedResults() const { return m_nDropped; }
     // Blocks until the worker has nothing more to do; its result may still be on its way.

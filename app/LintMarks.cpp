@@ -75,12 +75,21 @@ MarkedRange MarkedRangeAt(std::string_view text, std::size_t offset) {
     if (size == 0) {
         return {};
     }
-    const std::size_t at = std::min(offset, size);
+    std::size_t at = std::min(offset, size);
     if (at == size || IsLineEnd(text[at])) {
         // At the end of a line: the byte before it, when the line has one.
         const std::size_t start =
             at > 0 && !IsLineEnd(text[at - 1]) ? at - 1 : std::min(at, size - 1);
         return {static_cast<int>(start), static_cast<int>(start + 1)};
+    }
+    // From whitespace on to what follows on the line, if anything does.
+    std::size_t first = at;
+    while (first < size && !IsLineEnd(text[first]) &&
+           static_cast<unsigned char>(text[first]) <= ' ') {
+        ++first;
+    }
+    if (first < size && !IsLineEnd(text[first])) {
+        at = first;
     }
     std::size_t lineEnd = at;
     while (lineEnd < size && !IsLineEnd(text[lineEnd])) {

@@ -656,7 +656,16 @@ CScintillaEditor::LintTip CScintillaEditor::LintTipAt(const QPoint& point) const
         }
         const long start = Send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
         const long end = start + Send(SCI_LINELENGTH, static_cast<unsigned long>(line));
-        tip.text = LintMessagesIn(start, std::max(end, start + 1)).join(QLatin1Char('\n'));
+        tip.text = LintMessagesIn(start, end).join(QLatin1Char('\n'));
+        if (Length() == 0) {
+            // An empty text has nothing to underline; what is said about it is said here.
+            QStringList lines;
+            for (const LintMark& mark : m_lintMarks) {
+                lines.append(QString::fromLatin1(LintSeverityName(mark.severity)) +
+                             QStringLiteral(": ") + QString::fromLatin1(mark.message.c_str()));
+            }
+            tip.text = lines.join(QLatin1Char('\n'));
+        }
         tip.area = QRect(marginLeft, top, marginRight - marginLeft, height);
         return tip;
     }
@@ -688,6 +697,32 @@ CScintillaEditor::LintTip CScintillaEditor::LintTipAt(const QPoint& point) const
     return tip;
 }
 
+namespace {
+
+// Rich text, so that a key's own "<" stays a "<"; broken into lines of a readable length
+// here, since Qt wraps a short rich text into a narrow column.
+QString ToolTipHtml(const QString& text) {
+    constexpr qsizetype kLineLength = 80;
+    QStringList lines;
+    for (const QString& message : text.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString& word : message.split(QLatin1Char(' '))) {
+            if (!line.isEmpty() && line.size() + 1 + word.size() > kLineLength) {
+                lines.append(line.toHtmlEscaped());
+                line = QStringLiteral("    ");  // the rest of a message stands indented
+            } else if (!line.isEmpty()) {
+                line += QLatin1Char(' ');
+            }
+            line += word;
+        }
+        lines.append(line.toHtmlEscaped());
+    }
+    return QStringLiteral("<p style=\"white-space:pre\">") + lines.join(QStringLiteral("<br>")) +
+           QStringLiteral("</p>");
+}
+
+}  // namespace
+
 bool CScintillaEditor::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
@@ -696,12 +731,7 @@ bool CScintillaEditor::viewportEvent(QEvent* event) {
             QToolTip::hideText();
             event->ignore();
         } else {
-            // As rich text, so that a long message wraps and a key's own "<" stays a "<".
-            QString html = tip.text.toHtmlEscaped();
-            html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
-            QToolTip::showText(help->globalPos(),
-                               QStringLiteral("<qt>") + html + QStringLiteral("</qt>"), viewport(),
-                               tip.area);
+            QToolTip::showText(help->globalPos(), ToolTipHtml(tip.text), viewport(), tip.area);
         }
         return true;
     }
