@@ -245,6 +245,17 @@ int WidthForEntries(const QComboBox& combo) {
         .width();
 }
 
+// The width a label needs for a line of text, as its size hint measures it.
+int LabelWidth(const QLabel& label, const char* text) {
+    const QMargins margins = label.contentsMargins();
+    return label.fontMetrics()
+               .boundingRect(0, 0, 2000, 2000,
+                             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextExpandTabs,
+                             QString::fromLatin1(text))
+               .width() +
+           margins.left() + margins.right() + 2 * label.margin();
+}
+
 }  // namespace
 
 // Where the controls go in a window of the given width and height. At the template's size and
@@ -342,9 +353,7 @@ QSize CEntorraDlg::NeededSize() const {
     const int comboWidth =
         std::min(WidthForEntries(*m_pEntityCombo), u.Rect(191, 0, 213, 0).width());
     // The census and the count beside it, in the row the search field is as wide as.
-    const int countRow =
-        CensusWidth() + u.X(kCountGap) +
-        m_pLintCount->fontMetrics().horizontalAdvance(QString::fromLatin1(kCountSample));
+    const int countRow = CensusWidth() + u.X(kCountGap) + LabelWidth(*m_pLintCount, kCountSample);
     const CLayout wide = Layout(u.X(kTemplateWidth), u.Y(kTemplateHeight));
     const int buttons = wide.exit.right() + 1 - wide.save.left();
     const int width = u.X(191) + std::max(comboWidth, countRow) + (u.X(417) - u.X(404)) + buttons +
@@ -354,9 +363,7 @@ QSize CEntorraDlg::NeededSize() const {
 }
 
 int CEntorraDlg::CensusWidth() const {
-    return std::max(
-        m_pSpawnCounts->fontMetrics().horizontalAdvance(QString::fromLatin1(kCensusSample)),
-        m_pSpawnCounts->sizeHint().width());
+    return std::max(LabelWidth(*m_pSpawnCounts, kCensusSample), m_pSpawnCounts->sizeHint().width());
 }
 
 QSize CEntorraDlg::FirstSize() const {

@@ -300,6 +300,56 @@ TEST_F(DialogLint, SaveWritesAMapWithErrorsWithoutAskingAndMarksItAgain) {
     EXPECT_EQ(Count(), "2 errors, 1 warning");
 }
 
+// The desktop font's size in points; 0 for the desktop's own.
+class DialogLintLayout : public DialogLint, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        m_desktopFont = QApplication::font();
+        if (GetParam() > 0) {
+            QFont font = m_desktopFont;
+            font.setPointSize(GetParam());
+            QApplication::setFont(font);
+        }
+    }
+    void TearDown() override {
+        m_dlg.reset();
+        QApplication::setFont(m_desktopFont);
+    }
+
+    QFont m_desktopFont;
+};
+
+TEST_P(DialogLintLayout, TheCountStandsWholeBesideTheCensusDownToTheLeastSize) {
+    WriteMap("broken.bsp", kBroken);
+    Start();
+    m_dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+    Select("broken.bsp");
+    WaitForMarks();
+    auto* census = Control<QLabel>(IDC_SPAWN_COUNTS);
+    auto* count = Control<QLabel>(IDC_LINT_COUNT);
+    const auto besideEachOther = [&](const char* when) {
+        EXPECT_GE(census->width(), census->sizeHint().width()) << when;
+        EXPECT_GE(count->width(), count->sizeHint().width()) << when;
+        EXPECT_GT(count->x(), census->geometry().right()) << when;
+        EXPECT_EQ(count->y(), census->y()) << when;
+        EXPECT_LT(count->geometry().right(), Control<QPushButton>(IDC_DELETE)->x()) << when;
+    };
+    besideEachOther("first size");
+    // Counts of two digits each still fit at the least size.
+    count->setText(QStringLiteral("99 errors, 99 warnings"));
+    m_dlg->resize(m_dlg->minimumSize());
+    ASSERT_EQ(m_dlg->size(), m_dlg->minimumSize());
+    besideEachOther("least size");
+    EXPECT_EQ(census->text().toStdString(), "T= 0 CT= 0 VIP= 0");
+}
+
+INSTANTIATE_TEST_SUITE_P(FontSizes, DialogLintLayout, ::testing::Values(0, 12),
+                         [](const ::testing::TestParamInfo<int>& tested) {
+                             return tested.param == 0 ? std::string("DesktopFont")
+                                                      : std::to_string(tested.param) + "Points";
+                         });
+
 struct CountCase {
     const char* name;
     const char* entityText;
