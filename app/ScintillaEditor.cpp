@@ -556,14 +556,42 @@ void CScintillaEditor::DefineLintMarks() {
 }
 
 void CScintillaEditor::SetLintMarks(std::vector<LintMark> marks) {
+    // Each underline and margin mark would be reported and repainted on its own; nothing here
+    // listens, and the view is repainted once at the end.
+    const bool updates = viewport()->updatesEnabled();
+    viewport()->setUpdatesEnabled(false);
+    const long mask = Send(SCI_GETMODEVENTMASK);
+    Send(SCI_SETMODEVENTMASK,
+         static_cast<unsigned long>(mask & ~(SC_MOD_CHANGEINDICATOR | SC_MOD_CHANGEMARKER)));
     const long length = Send(SCI_GETLENGTH);
-    for (const int indicator : {kErrorIndicator, kWarningIndicator}) {
-        Send(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
-        Send(SCI_INDICATORCLEARRANGE, 0, length);
+    if (!m_lintMarks.empty()) {
+        for (const int indicator : {kErrorIndicator, kWarningIndicator}) {
+            Send(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+            Send(SCI_INDICATORCLEARRANGE, 0, length);
+        }
+        // A few marked lines are found in one pass; many go faster all at once.
+        constexpr long kBoth = (1 << kErrorMarker) | (1 << kWarningMarker);
+        constexpr std::size_t kFewMarks = 1000;
+        if (m_lintMarks.size() > kFewMarks) {
+            Send(SCI_MARKERDELETEALL, kErrorMarker);
+            Send(SCI_MARKERDELETEALL, kWarningMarker);
+        }
+        for (long line = Send(SCI_MARKERNEXT, 0, kBoth); line >= 0;
+             line = Send(SCI_MARKERNEXT, static_cast<unsigned long>(line + 1), kBoth)) {
+            Send(SCI_MARKERDELETE, static_cast<unsigned long>(line), kErrorMarker);
+            Send(SCI_MARKERDELETE, static_cast<unsigned long>(line), kWarningMarker);
+        }
     }
-    Send(SCI_MARKERDELETEALL, kErrorMarker);
-    Send(SCI_MARKERDELETEALL, kWarningMarker);
     m_lintMarks = std::move(marks);
+    // A line's margin shows its most severe mark; the marks come by start, so line by line.
+    long markedLine = -1;
+    bool lineHasError = false;
+    const auto markLine = [&] {
+        if (markedLine >= 0) {
+            Send(SCI_MARKERADD, static_cast<unsigned long>(markedLine),
+                 lineHasError ? kErrorMarker : kWarningMarker);
+        }
+    };
     for (std::size_t i = 0; i < m_lintMarks.size(); ++i) {
         const LintMark& mark = m_lintMarks[i];
         const bool error = mark.severity == LintSeverity::Error;
@@ -576,16 +604,18 @@ void CScintillaEditor::SetLintMarks(std::vector<LintMark> marks) {
         if (end > start) {
             Send(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), end - start);
         }
-        const auto line = static_cast<unsigned long>(
-            Send(SCI_LINEFROMPOSITION, static_cast<unsigned long>(start)));
-        const long markers = Send(SCI_MARKERGET, line);
-        if (error) {
-            Send(SCI_MARKERDELETE, line, kWarningMarker);
-            Send(SCI_MARKERADD, line, kErrorMarker);
-        } else if ((markers & (1 << kErrorMarker)) == 0) {
-            Send(SCI_MARKERADD, line, kWarningMarker);
+        const long line = Send(SCI_LINEFROMPOSITION, static_cast<unsigned long>(start));
+        if (line != markedLine) {
+            markLine();
+            markedLine = line;
+            lineHasError = false;
         }
+        lineHasError = lineHasError || error;
     }
+    markLine();
+    Send(SCI_SETMODEVENTMASK, static_cast<unsigned long>(mask));
+    viewport()->setUpdatesEnabled(updates);
+    viewport()->update();
 }
 
 QStringList CScintillaEditor::LintMessagesIn(long from, long to) const {
