@@ -1,7 +1,13 @@
 #include "io/FileRead.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 
 #include <fstream>
 #include <string>
@@ -15,16 +21,36 @@ namespace {
 
 using testing::CTempDir;
 
+constexpr std::size_t kAnySize = std::size_t{1} << 30;
+
+// Writes text into a pipe's write end and closes it; a reader that leaves early costs the
+// writer EPIPE, not the test process a SIGPIPE.
+void WriteAndClose(int descriptor, const std::string& text) {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t put = ::write(descriptor, text.data() + written, text.size() - written);
+        if (put <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(put);
+    }
+    ::close(descriptor);
+}
+
 TEST(ReadTextFile, ReadsAFileWholeWithItsNulBytesAndLineEnds) {
     CTempDir dir;
     const std::string text("{\r\n\"a\" \"b\"\r\n}\n\0tail", 19);
     std::ofstream(dir.File("a.ent"), std::ios::binary) << text;
-    const Result<std::string> read = ReadTextFile(RealFileSystem(), dir.File("a.ent"));
+    const Result<std::string> read = ReadTextFile(RealFileSystem(), dir.File("a.ent"), kAnySize);
     ASSERT_TRUE(read);
     EXPECT_EQ(*read, text);
 
     std::ofstream(dir.File("empty.ent"), std::ios::binary).flush();
-    EXPECT_EQ(ReadTextFile(RealFileSystem(), dir.File("empty.ent")).Value(), "");
+    EXPECT_EQ(ReadTextFile(RealFileSystem(), dir.File("empty.ent"), kAnySize).Value(), "");
 }
 
 TEST(ReadTextFile, ReadsAPipeToItsEnd) {
@@ -33,14 +59,98 @@ TEST(ReadTextFile, ReadsAPipeToItsEnd) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string text(100000, 'e');
     std::jthread writer([&] { testing::FeedPipe(fifo, text); });
-    const Result<std::string> read = ReadTextFile(RealFileSystem(), fifo);
+    const Result<std::string> read = ReadTextFile(RealFileSystem(), fifo, kAnySize);
     ASSERT_TRUE(read) << read.Error().message;
     EXPECT_EQ(*read, text);
 }
 
+// What the shell hands over for "<(command)": a pipe whose writer is there from the start.
+TEST(ReadTextFile, ReadsAPipeAProgramWritesTo) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string text(300000, 'p');
+    std::jthread writer([&] { WriteAndClose(ends[1], text); });
+    const Result<std::string> read =
+        ReadTextFile(RealFileSystem(), "/proc/self/fd/" + std::to_string(ends[0]), kAnySize);
+    ::close(ends[0]);
+    ASSERT_TRUE(read) << read.Error().message;
+    EXPECT_EQ(*read, text);
+}
+
+// A writer that opened the pipe and says nothing for longer than the reader waits for one.
+TEST(ReadTextFile, WaitsForAWriterThatIsThereButSilent) {
+    CTempDir dir;
+    const std::string fifo = dir.File("slow.ent");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::jthread writer([&] {
+        int descriptor = -1;
+        while ((descriptor = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ::fcntl(descriptor, F_SETFL, 0);
+        WriteAndClose(descriptor, "{\n}\n");
+    });
+    const Result<std::string> read = ReadTextFile(RealFileSystem(), fifo, kAnySize);
+    ASSERT_TRUE(read) << read.Error().message;
+    EXPECT_EQ(*read, "{\n}\n");
+}
+
+// Nothing that would keep a run waiting without end, or reading without end, is read.
+TEST(ReadTextFile, RefusesANamedPipeNobodyWritesToAndDevices) {
+    CTempDir dir;
+    const std::string fifo = dir.File("nobody.ent");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const Result<std::string> unwritten = ReadTextFile(RealFileSystem(), fifo, kAnySize);
+    ASSERT_FALSE(unwritten);
+    EXPECT_EQ(unwritten.Error().code, ENXIO);
+    EXPECT_EQ(unwritten.Error().message, "a named pipe that no program writes to");
+
+    for (const char* device : {"/dev/zero", "/dev/null"}) {
+        const Result<std::string> read = ReadTextFile(RealFileSystem(), device, kAnySize);
+        ASSERT_FALSE(read) << device;
+        EXPECT_EQ(read.Error().code, ENODEV) << device;
+        EXPECT_EQ(read.Error().message, "not a file: a device");
+    }
+    const Result<std::string> folder =
+        ReadTextFile(RealFileSystem(), dir.Path().string(), kAnySize);
+    ASSERT_FALSE(folder);
+    EXPECT_EQ(folder.Error().code, EISDIR);
+}
+
+TEST(ReadTextFile, RefusesMoreThanTheLimitAndReadsAPipeNoFurther) {
+    CTempDir dir;
+    const std::string text(1000, 'e');
+    std::ofstream(dir.File("a.ent"), std::ios::binary) << text;
+    EXPECT_EQ(ReadTextFile(RealFileSystem(), dir.File("a.ent"), 1000).Value(), text);
+    const Result<std::string> larger = ReadTextFile(RealFileSystem(), dir.File("a.ent"), 999);
+    ASSERT_FALSE(larger);
+    EXPECT_EQ(larger.Error().code, EFBIG);
+    EXPECT_EQ(larger.Error().message, "larger than 999 bytes");
+
+    // A file refused for its size is not read at all.
+    testing::CFaultyFileSystem faulty;
+    faulty.FailAt(testing::FileStep::Read);
+    EXPECT_EQ(ReadTextFile(faulty, dir.File("a.ent"), 999).Error().code, EFBIG);
+    EXPECT_FALSE(faulty.Triggered());
+
+    // A pipe that goes on: read up to one byte past the limit, the writer left to fail.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const std::string endless(4 * 1024 * 1024, 'z');
+    std::jthread writer([&] { WriteAndClose(ends[1], endless); });
+    const Result<std::string> cut =
+        ReadTextFile(RealFileSystem(), "/proc/self/fd/" + std::to_string(ends[0]), 1024 * 1024);
+    ::close(ends[0]);
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.Error().code, EFBIG);
+    EXPECT_EQ(cut.Error().message, "larger than 1 MiB");
+}
+
 TEST(ReadTextFile, SaysWhyAMissingFileCannotBeRead) {
     CTempDir dir;
-    const Result<std::string> missing = ReadTextFile(RealFileSystem(), dir.File("missing.ent"));
+    const Result<std::string> missing =
+        ReadTextFile(RealFileSystem(), dir.File("missing.ent"), kAnySize);
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.Error().code, ENOENT);
     EXPECT_EQ(missing.Error().message.rfind("open: ", 0), 0u) << missing.Error().message;
@@ -53,7 +163,7 @@ TEST_P(FailedTextRead, GivesTheFailureOfTheStep) {
     std::ofstream(dir.File("a.ent"), std::ios::binary) << "{\n}\n";
     testing::CFaultyFileSystem faulty;
     faulty.FailAt(GetParam());
-    const Result<std::string> failed = ReadTextFile(faulty, dir.File("a.ent"));
+    const Result<std::string> failed = ReadTextFile(faulty, dir.File("a.ent"), kAnySize);
     EXPECT_TRUE(faulty.Triggered());
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.Error().code, EIO);
