@@ -300,6 +300,52 @@ TEST_F(DialogLint, SaveWritesAMapWithErrorsWithoutAskingAndMarksItAgain) {
     EXPECT_EQ(Count(), "2 errors, 1 warning");
 }
 
+// What fails after a broken map is shown: the map chosen next cannot be read, or the save of an
+// edit cannot be written. The editor keeps its text, and so its marks and count.
+enum class Failure { Load, Save };
+
+class DialogLintFailure : public DialogLint, public ::testing::WithParamInterface<Failure> {};
+
+TEST_P(DialogLintFailure, KeepsTheMarksOfTheTextStillShown) {
+    WriteMap("broken.bsp", kBroken);
+    fixtures::WriteFileBytes(m_folder + "old.bsp",
+                             fixtures::CMapBuilder().Version(29).EntityText(kSpawnText).Build());
+    Start();
+    Select("broken.bsp");
+    WaitForMarks();
+    if (GetParam() == Failure::Load) {
+        Select("old.bsp");
+        ASSERT_EQ(m_prompt.messages.size(), 1U);
+        EXPECT_EQ(m_prompt.messages[0], "BSP is version 29, not 30");
+        EXPECT_EQ(Title(), "No map loaded");
+        EXPECT_FALSE(m_dlg->Lint().IsPending());
+    } else {
+        TypeAt(0, "\r");
+        WaitForMarks();
+        m_fileSystem.FailAt(FileStep::Write);
+        Click(IDC_SAVE);
+        ASSERT_TRUE(m_fileSystem.Triggered());
+        ASSERT_EQ(m_prompt.messages.size(), 1U);
+        EXPECT_EQ(m_prompt.messages[0].rfind("Error saving the file: broken.bsp.", 0), 0U);
+        EXPECT_TRUE(Editor().IsModified());
+    }
+    WaitForMarks();
+    std::vector<ShownMark> expected = BrokenMarks();
+    for (ShownMark& mark : expected) {
+        mark.line += GetParam() == Failure::Save ? 1 : 0;  // below the typed line
+    }
+    EXPECT_EQ(Shown(), expected);
+    EXPECT_EQ(MarkedLines(), 3);
+    EXPECT_EQ(Count(), "2 errors, 1 warning");
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, DialogLintFailure,
+                         ::testing::Values(Failure::Load, Failure::Save),
+                         [](const ::testing::TestParamInfo<Failure>& tested) {
+                             return tested.param == Failure::Load ? std::string("Load")
+                                                                  : std::string("Save");
+                         });
+
 // The desktop font's size in points; 0 for the desktop's own.
 class DialogLintLayout : public DialogLint, public ::testing::WithParamInterface<int> {
 protected:
