@@ -124,6 +124,29 @@ TEST(LintEditorText, CarriesOffsetsPastEveryDroppedCarriageReturn) {
     EXPECT_EQ(lint.marks[0].start, static_cast<int>(text.rfind("\"style\"")));
 }
 
+TEST(LintEditorText, CarriesOffsetsBackWhereverTheLineEndsFall) {
+    // Lines of every length from 0 to 17, so that the CRs fall at every place of the words the
+    // text is copied in, with bytes a bit away from a CR's value in them and some CRs on their own;
+    // a duplicate key after them all is underlined where it stands.
+    for (const bool loneCrs : {false, true}) {
+        std::string text = "{\r\n\"classname\" \"worldspawn\"\r\n";
+        for (int length = 0; length < 18; ++length) {
+            std::string value(static_cast<std::size_t>(length), 'v');
+            for (std::size_t at = 0; at < value.size(); at += 3) {
+                value[at] = "\x8cM-"[at % 9 / 3];
+            }
+            text += "\"k" + std::to_string(length) + "\" \"" + value + "\"" +
+                    (loneCrs && length % 3 == 0 ? "\r" : "") + "\r\n";
+        }
+        text += "\"k7\" \"again\"\r\n}\r\n";
+        const EditorLint lint = LintEditorText(text);
+        ASSERT_EQ(lint.marks.size(), 1U) << (loneCrs ? "lone CRs" : "CR LF only");
+        EXPECT_EQ(lint.marks[0].severity, LintSeverity::Warning);
+        EXPECT_EQ(Underlined(text, lint.marks[0].start, lint.marks[0].end), "\"k7\"");
+        EXPECT_EQ(lint.marks[0].start, static_cast<int>(text.rfind("\"k7\"")));
+    }
+}
+
 TEST(LintEditorText, CountsLengthsAsASaveWritesTheText) {
     // 1,000 bytes of a value across 100 lines: 1,099 bytes with the editor's CRs, which a save
     // drops, so the engine keeps the whole value.
