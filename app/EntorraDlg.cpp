@@ -22,6 +22,7 @@
 #include "app/AboutDlg.h"
 #include "app/AnsiText.h"
 #include "app/AppIcon.h"
+#include "app/EditorLint.h"
 #include "app/FolderPicker.h"
 #include "app/QtText.h"
 #include "app/Resource.h"
@@ -79,6 +80,8 @@ CEntorraDlg::CEntorraDlg(CDialogSetup setup, QWidget* parent)
     m_pShownMap = std::make_unique<CShownMap>(*m_pEntityText, *m_pPrompt, m_fileSystem, &m_dumpLog);
     m_searchSource.SetCombo(m_pEntityCombo);
     m_pSearch = std::make_unique<CEntitySearch>(*m_pEntityText, m_searchSource, *m_pPrompt);
+    m_pLint = std::make_unique<CEditorLint>(*m_pEntityText);
+    connect(m_pLint.get(), &CEditorLint::Marked, this, &CEntorraDlg::ShowLintCount);
 
     // Sizes that the controls need are known once the style has seen them.
     ensurePolished();
@@ -155,6 +158,9 @@ void CEntorraDlg::CreateControls() {
     m_pSpawnCounts = new QLabel(this);
     m_pSpawnCounts->setObjectName(IDC_SPAWN_COUNTS);
     m_pSpawnCounts->setTextFormat(Qt::PlainText);
+    m_pLintCount = new QLabel(this);
+    m_pLintCount->setObjectName(IDC_LINT_COUNT);
+    m_pLintCount->setTextFormat(Qt::PlainText);
 
     // Tab order: the template's order of the controls that take the focus.
     const std::array<QWidget*, 11> tabOrder = {
@@ -210,6 +216,11 @@ constexpr int kTemplateWidth = 540;
 constexpr int kTemplateHeight = 438;
 // The least height of the editor and the map list, in dialog units: a few lines.
 constexpr int kLeastEditorHeight = 64;
+// Between the census and the lint's count, in dialog units.
+constexpr int kCountGap = 12;
+// What the census label and the count beside it hold at least room for.
+constexpr const char* kCensusSample = "T= 99 CT= 99 VIP= 99";
+constexpr const char* kCountSample = "99 errors, 99 warnings";
 
 int WidestHint(std::initializer_list<const QWidget*> widgets) {
     int widest = 0;
@@ -234,6 +245,17 @@ int WidthForEntries(const QComboBox& combo) {
         .width();
 }
 
+// The width a label needs for a line of text, as its size hint measures it.
+int LabelWidth(const QLabel& label, const char* text) {
+    const QMargins margins = label.contentsMargins();
+    return label.fontMetrics()
+               .boundingRect(0, 0, 2000, 2000,
+                             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextExpandTabs,
+                             QString::fromLatin1(text))
+               .width() +
+           margins.left() + margins.right() + 2 * label.margin();
+}
+
 }  // namespace
 
 // Where the controls go in a window of the given width and height. At the template's size and
@@ -243,7 +265,8 @@ int WidthForEntries(const QComboBox& combo) {
 // template gives (a large desktop font) gets that room.
 struct CEntorraDlg::CLayout {
     QRect mapsGroup, entitiesGroup, mapFolder, browse, mapList, combo, find, editor, del, deleteAll,
-        save, exit, mapFolderLabel, mapTitle, searchLabel, findNext, mapFilesLabel, spawnCounts;
+        save, exit, mapFolderLabel, mapTitle, searchLabel, findNext, mapFilesLabel, spawnCounts,
+        lintCount;
 };
 
 CEntorraDlg::CLayout CEntorraDlg::Layout(int width, int height) const {
@@ -306,7 +329,14 @@ CEntorraDlg::CLayout CEntorraDlg::Layout(int width, int height) const {
                      std::max(std::min(rect.right() + 1, end) - rect.left(), 0), rect.height());
     };
     layout.searchLabel = label(191, 38, 200, 8, beforeButtons);
-    layout.spawnCounts = label(191, 70, 212, 8, beforeButtons);
+    // The census, then the lint's count after a gap, in the census label's row.
+    const QRect censusRow = label(191, 70, 212, 8, beforeButtons);
+    layout.spawnCounts = censusRow;
+    layout.spawnCounts.setWidth(std::min(censusRow.width(), CensusWidth()));
+    const int countLeft =
+        std::min(layout.spawnCounts.right() + 1 + u.X(kCountGap), censusRow.right() + 1);
+    layout.lintCount =
+        QRect(countLeft, censusRow.top(), censusRow.right() + 1 - countLeft, censusRow.height());
     // Below the buttons the map's title may use the editor's width.
     const QRect title = u.Rect(191, 85, 200, 8);
     layout.mapTitle =
@@ -322,12 +352,18 @@ QSize CEntorraDlg::NeededSize() const {
     // The search field shows the longest entity name; the columns of buttons their captions.
     const int comboWidth =
         std::min(WidthForEntries(*m_pEntityCombo), u.Rect(191, 0, 213, 0).width());
+    // The census and the count beside it, in the row the search field is as wide as.
+    const int countRow = CensusWidth() + u.X(kCountGap) + LabelWidth(*m_pLintCount, kCountSample);
     const CLayout wide = Layout(u.X(kTemplateWidth), u.Y(kTemplateHeight));
     const int buttons = wide.exit.right() + 1 - wide.save.left();
-    const int width =
-        u.X(191) + comboWidth + (u.X(417) - u.X(404)) + buttons + (u.X(kTemplateWidth) - u.X(523));
+    const int width = u.X(191) + std::max(comboWidth, countRow) + (u.X(417) - u.X(404)) + buttons +
+                      (u.X(kTemplateWidth) - u.X(523));
     const int height = u.Y(100) + u.Y(kLeastEditorHeight) + (u.Y(kTemplateHeight) - u.Y(418));
     return {width, height};
+}
+
+int CEntorraDlg::CensusWidth() const {
+    return std::max(LabelWidth(*m_pSpawnCounts, kCensusSample), m_pSpawnCounts->sizeHint().width());
 }
 
 QSize CEntorraDlg::FirstSize() const {
@@ -362,6 +398,7 @@ void CEntorraDlg::LayOutControls() {
     m_pFindNext->setGeometry(layout.findNext);
     m_pMapFilesLabel->setGeometry(layout.mapFilesLabel);
     m_pSpawnCounts->setGeometry(layout.spawnCounts);
+    m_pLintCount->setGeometry(layout.lintCount);
 }
 
 void CEntorraDlg::changeEvent(QEvent* event) {
@@ -397,6 +434,7 @@ void CEntorraDlg::OnInitDialog() {
     m_pFind->setDefault(true);
     m_dumpLog.Empty();
     m_pSpawnCounts->setText(QString());
+    m_pLintCount->setText(QString());
 
     // A map named on the command line is shown as if chosen in the list.
     if (m_setup.startMap) {
@@ -495,12 +533,18 @@ void CEntorraDlg::ShowSelectedMap() {
         } else {
             m_pMapTitle->setText(ToQString(Format("Entities for map %s", m_strMapName.c_str())));
             m_pSpawnCounts->setText(QString::fromLatin1(m_pShownMap->CensusText()));
+            LayOutControls();  // a census of long counts widens its label
+            m_pLint->LintNow();
             // A Find Next after showing a map starts at the top.
             m_pSearch->SetSearchPosition(0);
         }
     }
     m_pEntityText->ClearModified();
     UpdateWindowTitle();
+}
+
+void CEntorraDlg::ShowLintCount(int errors, int warnings) {
+    m_pLintCount->setText(QString::fromLatin1(LintCountText(errors, warnings)));
 }
 
 void CEntorraDlg::UpdateWindowTitle() {

@@ -28,6 +28,7 @@ class QPushButton;
 
 namespace entorra {
 
+class CEditorLint;
 class CScintillaEditor;
 
 // What a run of the dialog works with. Null services are the real ones: message boxes, the
@@ -78,6 +79,7 @@ public:
     int SearchPosition() const { return m_pSearch->SearchPosition(); }
     const CEntityDumpLog& DumpLog() const { return m_dumpLog; }
     CScintillaEditor& Editor() { return *m_pEntityText; }
+    CEditorLint& Lint() { return *m_pLint; }
     const CDialogUnits& Units() const { return m_units; }
     // The least size that shows every control whole, whatever the screen.
     QSize NeededSize() const;
@@ -106,6 +108,9 @@ private:
     CLayout Layout(int width, int height) const;
     void LayOutControls();
     QSize FirstSize() const;
+    // The census label's room: its text, and no less than a census of two-digit counts.
+    int CensusWidth() const;
+    void ShowLintCount(int errors, int warnings);
     // The map that Save writes into, and Qt's mark for unsaved changes.
     void UpdateWindowTitle();
     void FindMapFolder();
@@ -134,6 +139,7 @@ private:
     CEntityDumpLog m_dumpLog;
 
     QLabel* m_pSpawnCounts = nullptr;
+    QLabel* m_pLintCount = nullptr;
     CScintillaEditor* m_pEntityText = nullptr;
     QComboBox* m_pEntityCombo = nullptr;
     QLabel* m_pMapTitle = nullptr;
@@ -156,6 +162,8 @@ private:
     std::unique_ptr<CShownMap> m_pShownMap;
     CComboSearchString m_searchSource;
     std::unique_ptr<CEntitySearch> m_pSearch;
+    // A member, so that it ends before the editor control it watches (a child widget).
+    std::unique_ptr<CEditorLint> m_pLint;
     bool m_bShutDown = false;
     // A folder from the command line is for this run: it is stored at close only when the
     // stored one was empty; a folder chosen with Browse always is.

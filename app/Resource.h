@@ -24,6 +24,8 @@ inline constexpr const char* IDC_ENTITY_COMBO = "IDC_ENTITY_COMBO";
 inline constexpr const char* IDC_SAVE = "IDC_SAVE";
 inline constexpr const char* IDC_MAP_TITLE = "IDC_MAP_TITLE";
 inline constexpr const char* IDC_SPAWN_COUNTS = "IDC_SPAWN_COUNTS";
+// Beside the census: how many errors and warnings the lint marks in the editor.
+inline constexpr const char* IDC_LINT_COUNT = "IDC_LINT_COUNT";
 
 // System-menu command of the About box (Windows).
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;

@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QHelpEvent>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPalette>
 #include <QStaticText>
+#include <QToolTip>
 
 #include <algorithm>
 #include <array>
@@ -42,8 +45,10 @@ CScintillaEditor::CScintillaEditor(QWidget* parent)
     setAutoIndent(false);
     setLexer(m_pLexer);
     setMarginLineNumbers(0, true);
-    setMarginSensitivity(1, false);
-    setMarginWidth(1, 0);
+    // The lint marks' margin, between the line numbers and the folding.
+    setMarginType(kLintMargin, SymbolMargin);
+    setMarginSensitivity(kLintMargin, false);
+    setMarginMarkerMask(kLintMargin, (1 << kErrorMarker) | (1 << kWarningMarker));
     setFolding(BoxedTreeFoldStyle, kFoldMargin);
     setBraceMatching(SloppyBraceMatch);
     FitScrollWidth({});
@@ -500,8 +505,267 @@ void CScintillaEditor::ApplyColours() {
     setUnmatchedBraceForegroundColor(m_bDark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x00, 0x00));
     m_nMarginDigits = 0;
     UpdateMarginWidth();
+    DefineLintMarks();
     m_characterGlyphs.clear();
     m_bApplyingColours = false;
+}
+
+namespace {
+
+unsigned long Rgb(const QColor& colour) {
+    return static_cast<unsigned long>(colour.red() | (colour.green() << 8) | (colour.blue() << 16));
+}
+
+}  // namespace
+
+void CScintillaEditor::DefineLintMarks() {
+    // Red for what stops the engine, amber for what it changes; a circle and a triangle in the
+    // margin, so that they differ without their colours too.
+    const QColor error = m_bDark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xd0, 0x10, 0x10);
+    const QColor warning = m_bDark ? QColor(0xe5, 0xb0, 0x30) : QColor(0xc0, 0x80, 0x00);
+    Send(SCI_INDICSETSTYLE, kErrorIndicator, INDIC_SQUIGGLE);
+    Send(SCI_INDICSETFORE, kErrorIndicator, static_cast<long>(Rgb(error)));
+    Send(SCI_INDICSETSTYLE, kWarningIndicator, INDIC_SQUIGGLE);
+    Send(SCI_INDICSETFORE, kWarningIndicator, static_cast<long>(Rgb(warning)));
+
+    const int lineHeight = static_cast<int>(Send(SCI_TEXTHEIGHT, 0));
+    const int side = std::max(7, lineHeight * 5 / 8);
+    const qreal ratio = devicePixelRatioF();
+    const auto symbol = [&](const QColor& colour, bool circle) {
+        QImage image(QSize(side, side) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        const QRectF box(0.5, 0.5, side - 1.0, side - 1.0);
+        if (circle) {
+            painter.drawEllipse(box);
+        } else {
+            const QPointF corners[3] = {
+                {box.center().x(), box.top()}, box.bottomRight(), box.bottomLeft()};
+            painter.drawPolygon(corners, 3);
+        }
+        return image;
+    };
+    Send(SCI_RGBAIMAGESETSCALE, static_cast<unsigned long>(ratio * 100));
+    markerDefine(symbol(error, true), kErrorMarker);
+    markerDefine(symbol(warning, false), kWarningMarker);
+    setMarginWidth(kLintMargin, side + 6);
+}
+
+void CScintillaEditor::SetLintMarks(std::vector<LintMark> marks) {
+    // Each underline and margin mark would be reported and repainted on its own; nothing here
+    // listens, and the view is repainted once at the end.
+    const bool updates = viewport()->updatesEnabled();
+    viewport()->setUpdatesEnabled(false);
+    const long mask = Send(SCI_GETMODEVENTMASK);
+    Send(SCI_SETMODEVENTMASK,
+         static_cast<unsigned long>(mask & ~(SC_MOD_CHANGEINDICATOR | SC_MOD_CHANGEMARKER)));
+    const long length = Send(SCI_GETLENGTH);
+    if (!m_lintMarks.empty()) {
+        for (const int indicator : {kErrorIndicator, kWarningIndicator}) {
+            Send(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+            Send(SCI_INDICATORCLEARRANGE, 0, length);
+        }
+        // A few marked lines are found in one pass; many go faster all at once.
+        constexpr long kBoth = (1 << kErrorMarker) | (1 << kWarningMarker);
+        constexpr std::size_t kFewMarks = 1000;
+        if (m_lintMarks.size() > kFewMarks) {
+            Send(SCI_MARKERDELETEALL, kErrorMarker);
+            Send(SCI_MARKERDELETEALL, kWarningMarker);
+        }
+        for (long line = Send(SCI_MARKERNEXT, 0, kBoth); line >= 0;
+             line = Send(SCI_MARKERNEXT, static_cast<unsigned long>(line + 1), kBoth)) {
+            Send(SCI_MARKERDELETE, static_cast<unsigned long>(line), kErrorMarker);
+            Send(SCI_MARKERDELETE, static_cast<unsigned long>(line), kWarningMarker);
+        }
+    }
+    m_lintMarks = std::move(marks);
+    // A line's margin shows its most severe mark; the marks come by start, so line by line.
+    long markedLine = -1;
+    bool lineHasError = false;
+    const auto markLine = [&] {
+        if (markedLine >= 0) {
+            Send(SCI_MARKERADD, static_cast<unsigned long>(markedLine),
+                 lineHasError ? kErrorMarker : kWarningMarker);
+        }
+    };
+    for (std::size_t i = 0; i < m_lintMarks.size(); ++i) {
+        const LintMark& mark = m_lintMarks[i];
+        const bool error = mark.severity == LintSeverity::Error;
+        const long start = std::clamp<long>(mark.start, 0, length);
+        const long end = std::clamp<long>(mark.end, start, length);
+        // The value leads back from the underline to its mark.
+        Send(SCI_SETINDICATORCURRENT,
+             static_cast<unsigned long>(error ? kErrorIndicator : kWarningIndicator));
+        Send(SCI_SETINDICATORVALUE, static_cast<unsigned long>(i + 1));
+        if (end > start) {
+            Send(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), end - start);
+        }
+        const long line = Send(SCI_LINEFROMPOSITION, static_cast<unsigned long>(start));
+        if (line != markedLine) {
+            markLine();
+            markedLine = line;
+            lineHasError = false;
+        }
+        lineHasError = lineHasError || error;
+    }
+    markLine();
+    Send(SCI_SETMODEVENTMASK, static_cast<unsigned long>(mask));
+    viewport()->setUpdatesEnabled(updates);
+    viewport()->update();
+}
+
+QStringList CScintillaEditor::LintMessagesIn(long from, long to) const {
+    QStringList lines;
+    std::vector<std::size_t> shown;
+    for (const int indicator : {kErrorIndicator, kWarningIndicator}) {
+        const auto number = static_cast<unsigned long>(indicator);
+        for (long position = from; position < to;) {
+            const long value = Send(SCI_INDICATORVALUEAT, number, position);
+            if (value > 0 && static_cast<std::size_t>(value) <= m_lintMarks.size()) {
+                // Marks on the same bytes share one underline: all of them.
+                const LintMark& found = m_lintMarks[static_cast<std::size_t>(value - 1)];
+                const auto [first, last] = std::equal_range(
+                    m_lintMarks.begin(), m_lintMarks.end(), found,
+                    [](const LintMark& a, const LintMark& b) { return a.start < b.start; });
+                for (auto mark = first; mark != last; ++mark) {
+                    const auto index = static_cast<std::size_t>(mark - m_lintMarks.begin());
+                    if (mark->end == found.end && mark->severity == found.severity &&
+                        std::find(shown.begin(), shown.end(), index) == shown.end()) {
+                        shown.push_back(index);
+                        lines.append(QString::fromLatin1(LintSeverityName(mark->severity)) +
+                                     QStringLiteral(": ") +
+                                     QString::fromLatin1(mark->message.c_str()));
+                    }
+                }
+            }
+            const long next = Send(SCI_INDICATOREND, number, position);
+            if (next <= position) {
+                break;
+            }
+            position = next;
+        }
+    }
+    return lines;
+}
+
+CScintillaEditor::LintTip CScintillaEditor::LintTipAt(const QPoint& point) const {
+    LintTip tip;
+    if (m_lintMarks.empty()) {
+        return tip;
+    }
+    int marginLeft = 0;
+    int marginsWidth = 0;
+    for (unsigned long margin = 0; margin < 5; ++margin) {
+        const int width = static_cast<int>(Send(SCI_GETMARGINWIDTHN, margin));
+        if (margin < kLintMargin) {
+            marginLeft += width;
+        }
+        marginsWidth += width;
+    }
+    const int marginRight = marginLeft + static_cast<int>(Send(SCI_GETMARGINWIDTHN, kLintMargin));
+    const int textLeft = marginsWidth + static_cast<int>(Send(SCI_GETMARGINLEFT));
+    const auto lineArea = [this](long line) {
+        const long start = Send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+        const int top = static_cast<int>(Send(SCI_POINTYFROMPOSITION, 0, start));
+        return std::pair<int, int>(
+            top, static_cast<int>(Send(SCI_TEXTHEIGHT, static_cast<unsigned long>(line))));
+    };
+    if (point.x() >= marginLeft && point.x() < marginRight) {
+        const long position =
+            Send(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(textLeft), point.y());
+        const long line = Send(SCI_LINEFROMPOSITION, Pos(static_cast<int>(position)));
+        const auto [top, height] = lineArea(line);
+        const long markers = Send(SCI_MARKERGET, static_cast<unsigned long>(line));
+        if (point.y() < top || point.y() >= top + height ||
+            (markers & ((1 << kErrorMarker) | (1 << kWarningMarker))) == 0) {
+            return tip;
+        }
+        const long start = Send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+        const long end = start + Send(SCI_LINELENGTH, static_cast<unsigned long>(line));
+        tip.text = LintMessagesIn(start, end).join(QLatin1Char('\n'));
+        if (Length() == 0) {
+            // An empty text has nothing to underline; what is said about it is said here.
+            QStringList lines;
+            for (const LintMark& mark : m_lintMarks) {
+                lines.append(QString::fromLatin1(LintSeverityName(mark.severity)) +
+                             QStringLiteral(": ") + QString::fromLatin1(mark.message.c_str()));
+            }
+            tip.text = lines.join(QLatin1Char('\n'));
+        }
+        tip.area = QRect(marginLeft, top, marginRight - marginLeft, height);
+        return tip;
+    }
+    if (point.x() < textLeft) {
+        return tip;
+    }
+    const long position =
+        Send(SCI_CHARPOSITIONFROMPOINTCLOSE, static_cast<unsigned long>(point.x()), point.y());
+    if (position < 0) {
+        return tip;
+    }
+    tip.text = LintMessagesIn(position, position + 1).join(QLatin1Char('\n'));
+    if (tip.text.isEmpty()) {
+        return tip;
+    }
+    const auto [top, height] =
+        lineArea(Send(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position)));
+    for (const int indicator : {kErrorIndicator, kWarningIndicator}) {
+        const auto number = static_cast<unsigned long>(indicator);
+        if (Send(SCI_INDICATORVALUEAT, number, position) == 0) {
+            continue;
+        }
+        const long start = Send(SCI_INDICATORSTART, number, position);
+        const long end = Send(SCI_INDICATOREND, number, position);
+        const int left = static_cast<int>(Send(SCI_POINTXFROMPOSITION, 0, start));
+        const int right = static_cast<int>(Send(SCI_POINTXFROMPOSITION, 0, end));
+        tip.area |= QRect(left, top, std::max(right - left, 1), height);
+    }
+    return tip;
+}
+
+namespace {
+
+// Rich text, so that a key's own "<" stays a "<"; broken into lines of a readable length
+// here, since Qt wraps a short rich text into a narrow column.
+QString ToolTipHtml(const QString& text) {
+    constexpr qsizetype kLineLength = 80;
+    QStringList lines;
+    for (const QString& message : text.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString& word : message.split(QLatin1Char(' '))) {
+            if (!line.isEmpty() && line.size() + 1 + word.size() > kLineLength) {
+                lines.append(line.toHtmlEscaped());
+                line = QStringLiteral("    ");  // the rest of a message stands indented
+            } else if (!line.isEmpty()) {
+                line += QLatin1Char(' ');
+            }
+            line += word;
+        }
+        lines.append(line.toHtmlEscaped());
+    }
+    return QStringLiteral("<p style=\"white-space:pre\">") + lines.join(QStringLiteral("<br>")) +
+           QStringLiteral("</p>");
+}
+
+}  // namespace
+
+bool CScintillaEditor::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const LintTip tip = LintTipAt(help->pos());
+        if (tip.text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), ToolTipHtml(tip.text), viewport(), tip.area);
+        }
+        return true;
+    }
+    return QsciScintilla::viewportEvent(event);
 }
 
 void CScintillaEditor::UpdateMarginWidth() {

@@ -11,7 +11,9 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
+#include "app/LintMarks.h"
 #include "entities/EntityEditor.h"
 
 class QPainter;
@@ -65,6 +67,25 @@ public:
     void redo() override;
     bool IsDarkScheme() const { return m_bDark; }
 
+    // Lint marks: the bytes of each mark underlined, its line marked in the margin beside the
+    // line numbers (an error's mark over a warning's), its message shown where the pointer
+    // rests on either. They move with the text as it is edited, until the next ones come.
+    void SetLintMarks(std::vector<LintMark> marks);
+    const std::vector<LintMark>& LintMarks() const { return m_lintMarks; }
+    // The messages under a point of the viewport, a line each ("error: ..."), and the area
+    // they belong to; empty when no mark is there.
+    struct LintTip {
+        QString text;
+        QRect area;
+    };
+    LintTip LintTipAt(const QPoint& point) const;
+
+    static constexpr int kLintMargin = 1;
+    static constexpr int kErrorIndicator = 8;  // the first of the indicators left to users
+    static constexpr int kWarningIndicator = 9;
+    static constexpr int kErrorMarker = 0;
+    static constexpr int kWarningMarker = 1;
+
     // How a character of the code page that Scintilla cannot draw is drawn in its cell, with
     // the painter's font and pen.
     static void DrawCharacter(QPainter& painter, const QRect& cell, const QStaticText& character);
@@ -78,6 +99,7 @@ protected:
     QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
     bool focusNextPrevChild(bool next) override;
     void changeEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     // Scintilla reports every single insertion and deletion, and the report of each costs time
@@ -105,6 +127,10 @@ private:
     // Typed text with characters that Scintilla would turn into '?'; true when inserted.
     bool InsertAnsiText(const QString& text);
     void UpdateMarginWidth();
+    // The look of the lint marks, for the colour scheme and the margin's font.
+    void DefineLintMarks();
+    // The messages of the marks whose underlines lie in [from, to) of the text.
+    QStringList LintMessagesIn(long from, long to) const;
     // The horizontal scroll range: as wide as the longest line of the text.
     void FitScrollWidth(std::string_view text);
     long Send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const {
@@ -116,6 +142,7 @@ private:
     int m_nMarginDigits = 0;
     bool m_bDark = false;
     std::unordered_map<int, QStaticText> m_characterGlyphs;  // by style * 256 + byte
+    std::vector<LintMark> m_lintMarks;
     QColor m_selectionBack;
     QColor m_selectionFore;
     bool m_bApplyingColours = false;

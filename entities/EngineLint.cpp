@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <unordered_map>
 
 #include "base/Format.h"
@@ -827,6 +828,17 @@ private:
         }
     }
 
+    // The engine's (int) of the value as x86 gives it: the whole part, or the lowest int where
+    // the value does not fit or is no number (a plain cast would be undefined there).
+    static int EngineInt(double value) {
+        constexpr double kBelow = static_cast<double>(std::numeric_limits<int>::min()) - 1.0;
+        constexpr double kAbove = static_cast<double>(std::numeric_limits<int>::max()) + 1.0;
+        if (!(value > kBelow && value < kAbove)) {
+            return std::numeric_limits<int>::min();
+        }
+        return static_cast<int>(value);
+    }
+
     void Angle(const Token& keyToken, std::string_view value) {
         const std::string copy(value);
         const double angle = std::strtod(copy.c_str(), nullptr);
@@ -835,14 +847,14 @@ private:
         bool odd = false;
         if (angle >= 0.0) {
             becomes = Format("\"angles\" with a yaw of %s", Shown(value).c_str());
-        } else if (exact ? angle == -1.0 : static_cast<int>(angle) == -1) {
+        } else if (exact ? angle == -1.0 : EngineInt(angle) == -1) {
             becomes = "\"angles\" \"-90 0 0\" (up)";
         } else if (exact && angle != -2.0) {
             becomes = "\"angles\" \"0 0 0\"";
             odd = true;
         } else {
             becomes = "\"angles\" \"90 0 0\" (down)";
-            odd = !exact && static_cast<int>(angle) != -2;
+            odd = !exact && EngineInt(angle) != -2;
         }
         if (odd) {
             m_findings.Add(keyToken.begin, Severity::Warning,

@@ -5,7 +5,11 @@
 //   - Delete All of 10,000 blocks in a 1 MiB text, against the same 10,000 deletions sent
 //     straight to a bare widget as SCI_DELETERANGE in one undo action;
 //   - painting a screenful of text full of the code page's characters 0x80-0x9F, which the
-//     editor draws itself, against the same text with letters in their place.
+//     editor draws itself, against the same text with letters in their place;
+//   - typing into a 2 MiB map in the dialog, whose lint then waits for its pause, against the
+//     same keys in a bare widget, and in the dialog's editor control on its own;
+//   - the lint of a 2 MiB editor text on the worker thread, against the census of the same
+//     text and the engine lint of its file form; what the user-interface thread does for it.
 // The ratios are printed at the end.
 
 #include <benchmark/benchmark.h>
@@ -13,6 +17,7 @@
 #include <Qsci/qsciscintilla.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <cstdint>
@@ -22,12 +27,18 @@
 #include <memory>
 #include <string>
 
+#include "app/EditorLint.h"
 #include "app/EntorraDlg.h"
+#include "app/LintMarks.h"
 #include "app/Resource.h"
 #include "app/ScintillaEditor.h"
+#include "base/TextReplace.h"
 #include "bsp/BspFile.h"
+#include "bsp/FileText.h"
 #include "entities/DeleteAllPlan.h"
 #include "entities/EntityText.h"
+#include "entities/MemoryEditor.h"
+#include "entities/ShownMap.h"
 #include "folders/MapFolder.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/MemorySettingsStore.h"
@@ -277,6 +288,159 @@ void BM_PaintLetters(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintLetters)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// One character typed and taken back, in the middle of the text, as keys: what the keystroke
+// path costs, painting included. Two keystrokes an iteration.
+void TypeAndTakeBack(QsciScintilla& editor) {
+    for (const auto& [key, text] :
+         {std::pair{Qt::Key_X, QStringLiteral("x")}, std::pair{Qt::Key_Backspace, QString()}}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(&editor, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QApplication::sendEvent(&editor, &release);
+        QApplication::processEvents();
+    }
+}
+
+// The caret inside a value near the top of the text (range 0) or halfway down (range 1), and
+// the view on it. QScintilla's report of each change to accessibility counts the characters
+// before it, so a keystroke anywhere costs in proportion to where it is, in the bare widget too.
+void PlaceCaret(QsciScintilla& editor, const std::string& text, std::int64_t where) {
+    const std::size_t from = where == 0 ? 0 : text.size() / 2;
+    const std::size_t value = text.find("\"origin\" \"", from) + 11;
+    editor.SendScintilla(Sci::SCI_GOTOPOS, static_cast<unsigned long>(value));
+    editor.setFocus();
+    QApplication::processEvents();
+}
+
+void BM_TypeInDialog(benchmark::State& state) {
+    CDialogRun run(std::filesystem::path(BigMapPath()).parent_path().string() + "/");
+    run.Control<QListWidget>(IDC_MAP_LIST)->setCurrentRow(0);
+    CScintillaEditor& editor = run.dialog->Editor();
+    CEditorLint& lint = run.dialog->Lint();
+    while (lint.IsPending()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    if (editor.LintMarks().empty()) {
+        state.SkipWithError("the map was not linted");
+    }
+    PlaceCaret(editor, editor.GetText(), state.range(0));
+    for (auto _ : state) {
+        TypeAndTakeBack(editor);
+    }
+    if (!lint.IsPausing()) {
+        state.SkipWithError("the lint did not wait for a pause");
+    }
+    state.SetItemsProcessed(state.iterations() * 2);
+}
+BENCHMARK(BM_TypeInDialog)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_TypeInBareEditor(benchmark::State& state) {
+    CDialogRun run(std::filesystem::path(BigMapPath()).parent_path().string() + "/");
+    run.Control<QListWidget>(IDC_MAP_LIST)->setCurrentRow(0);
+    const std::string text = run.dialog->Editor().GetText();
+    auto editor = BareEditor(run.dialog->Editor().size());
+    run.dialog->hide();
+    editor->SendScintilla(Sci::SCI_SETTEXT, std::uintptr_t{0}, text.c_str());
+    PlaceCaret(*editor, text, state.range(0));
+    for (auto _ : state) {
+        TypeAndTakeBack(*editor);
+    }
+    state.SetItemsProcessed(state.iterations() * 2);
+}
+BENCHMARK(BM_TypeInBareEditor)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The dialog's editor control on its own: its lexer and margins, no lint.
+void BM_TypeInEditorControl(benchmark::State& state) {
+    CDialogRun run(std::filesystem::path(BigMapPath()).parent_path().string() + "/");
+    run.Control<QListWidget>(IDC_MAP_LIST)->setCurrentRow(0);
+    const std::string text = run.dialog->Editor().GetText();
+    CScintillaEditor editor;
+    editor.resize(run.dialog->Editor().size());
+    editor.show();
+    run.dialog->hide();
+    editor.SetText(text);
+    PlaceCaret(editor, text, state.range(0));
+    for (auto _ : state) {
+        TypeAndTakeBack(editor);
+    }
+    state.SetItemsProcessed(state.iterations() * 2);
+}
+BENCHMARK(BM_TypeInEditorControl)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The big map's editor text, and the same with a warning in every block.
+const std::string& BigEditorText() {
+    static const std::string text = [] {
+        CSilentPrompt prompt;
+        CBspFile file(prompt);
+        file.Load(BigMapPath());
+        return MakeEditorText(file.GetEntityText());
+    }();
+    return text;
+}
+
+const std::string& WarningEveryBlockText() {
+    static const std::string text = [] {
+        std::string result = BigEditorText();
+        ReplaceAll(result, "\"origin\"", "\"angle\" \"-5\"\r\n\"origin\"");
+        return result;
+    }();
+    return text;
+}
+
+void BM_LintEditorText_2MiB(benchmark::State& state) {
+    const std::string& text = BigEditorText();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LintEditorText(text));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_LintEditorText_2MiB)->Unit(benchmark::kMillisecond);
+
+void BM_EngineLintOfFileForm_2MiB(benchmark::State& state) {
+    std::string file = BigEditorText();
+    PrepareFileText(file);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LintForEngine(file));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file.size()));
+}
+BENCHMARK(BM_EngineLintOfFileForm_2MiB)->Unit(benchmark::kMillisecond);
+
+void BM_CensusOfEditorText_2MiB(benchmark::State& state) {
+    CMemoryEditor editor;
+    editor.SetText(BigEditorText());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(CountSpawnCensus(editor));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(BigEditorText().size()));
+}
+BENCHMARK(BM_CensusOfEditorText_2MiB)->Unit(benchmark::kMillisecond);
+
+// What the user-interface thread does for one lint: the copy of the text for the worker, then
+// the marks put into the editor. With the big map's marks, and with a mark in every block.
+void LintOnUserInterfaceThread(benchmark::State& state, const std::string& text) {
+    CScintillaEditor editor;
+    editor.resize(580, 560);
+    editor.show();
+    editor.SetText(text);
+    const EditorLint lint = LintEditorText(text);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(std::string(editor.BorrowText()));
+        editor.SetLintMarks(lint.marks);
+    }
+    state.counters["marks"] = static_cast<double>(lint.marks.size());
+}
+
+void BM_LintOnUserInterfaceThread(benchmark::State& state) {
+    LintOnUserInterfaceThread(state, BigEditorText());
+}
+BENCHMARK(BM_LintOnUserInterfaceThread)->Unit(benchmark::kMillisecond);
+
+void BM_LintOnUserInterfaceThreadMarkEveryBlock(benchmark::State& state) {
+    LintOnUserInterfaceThread(state, WarningEveryBlockText());
+}
+BENCHMARK(BM_LintOnUserInterfaceThreadMarkEveryBlock)->Unit(benchmark::kMillisecond);
+
 // The console table, and the times kept for the ratios.
 class CRatioReporter final : public benchmark::ConsoleReporter {
 public:
@@ -290,10 +454,12 @@ public:
             if (run.run_type == Run::RT_Iteration ||
                 (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")) {
                 times[run.run_name.str()] = run.GetAdjustedRealTime();
+                units[run.run_name.str()] = benchmark::GetTimeUnitString(run.time_unit);
             }
         }
     }
     std::map<std::string, double> times;
+    std::map<std::string, std::string> units;
 };
 
 void PrintRatio(const CRatioReporter& reporter, const char* what, const std::string& dialog,
@@ -303,8 +469,9 @@ void PrintRatio(const CRatioReporter& reporter, const char* what, const std::str
     if (mine == reporter.times.end() || base == reporter.times.end() || base->second <= 0) {
         return;
     }
-    std::printf("%-36s %8.2f ms vs %8.2f ms  ratio %.2f %s\n", what, mine->second, base->second,
-                mine->second / base->second, note);
+    const char* unit = reporter.units.at(dialog).c_str();
+    std::printf("%-36s %8.2f %s vs %8.2f %s  ratio %.2f %s\n", what, mine->second, unit,
+                base->second, reporter.units.at(bare).c_str(), mine->second / base->second, note);
 }
 
 }  // namespace
@@ -327,6 +494,18 @@ int main(int argc, char** argv) {
     // Scintilla's own drawing of these bytes (as boxes) costs about 2.5 times the letters.
     PrintRatio(reporter, "paint a screen of code page chars", "BM_PaintCodePageText/real_time",
                "BM_PaintLetters/real_time", "(Scintilla's boxes alone: about 2.5)");
+    PrintRatio(reporter, "type at the top of a 2 MiB map", "BM_TypeInDialog/0/real_time",
+               "BM_TypeInBareEditor/0/real_time", "(lint pending; bare widget)");
+    PrintRatio(reporter, "  (the editor control alone)", "BM_TypeInDialog/0/real_time",
+               "BM_TypeInEditorControl/0/real_time", "(lint pending; no lint)");
+    PrintRatio(reporter, "type halfway down a 2 MiB map", "BM_TypeInDialog/1/real_time",
+               "BM_TypeInBareEditor/1/real_time", "(lint pending; bare widget)");
+    PrintRatio(reporter, "  (the editor control alone)", "BM_TypeInDialog/1/real_time",
+               "BM_TypeInEditorControl/1/real_time", "(lint pending; no lint)");
+    PrintRatio(reporter, "lint 2 MiB for the editor", "BM_LintEditorText_2MiB",
+               "BM_CensusOfEditorText_2MiB", "(against the census)");
+    PrintRatio(reporter, "  (the engine lint alone)", "BM_EngineLintOfFileForm_2MiB",
+               "BM_CensusOfEditorText_2MiB", "(against the census)");
     benchmark::Shutdown();
     return 0;
 }
