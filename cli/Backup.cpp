@@ -1,22 +1,25 @@
 #include "cli/Backup.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
+
+#include "io/NativePath.h"
 
 namespace entorra::cli {
+namespace fs = std::filesystem;
+
 namespace {
 
 // Whether something is at path; a backup that is not a plain file cannot stand for one.
 bool BackupExists(const std::string& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(PathFromUtf8(path), error);
+    if (error || !fs::exists(status)) {
         return false;
     }
-    if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
+    if (!fs::is_regular_file(status) && !fs::is_symlink(status)) {
         throw CFileError(path + " exists and is not a file", EEXIST);
     }
     return true;
@@ -43,18 +46,21 @@ BackupResult MakeBackup(IFileSystem& fileSystem, const std::string& mapPath,
         output->Write(image.data(), image.size());
         output->Flush();
         output->Close();
-        struct stat status {};
-        if (::stat(mapPath.c_str(), &status) == 0) {
-            ::chmod(temporary.c_str(), status.st_mode & 07777);
+        std::error_code error;
+        const fs::file_status map = fs::status(PathFromUtf8(mapPath), error);
+        if (!error) {
+            fs::permissions(PathFromUtf8(temporary), map.permissions(), error);
         }
         // A hard link puts the backup in place only where nothing is yet, in one step, so a
         // backup made meanwhile by another process survives.
         BackupResult result = BackupResult::Created;
-        if (::link(temporary.c_str(), backup.c_str()) != 0) {
-            const int code = errno;
-            if (code == EEXIST) {
+        fs::create_hard_link(PathFromUtf8(temporary), PathFromUtf8(backup), error);
+        if (error) {
+            if (error == std::errc::file_exists) {
                 result = BackupResult::Existing;
-            } else if (code == EPERM || code == EOPNOTSUPP || code == ENOSYS) {
+            } else if (error == std::errc::operation_not_permitted ||
+                       error == std::errc::operation_not_supported ||
+                       error == std::errc::function_not_supported) {
                 // No hard links here: a rename is the next best thing.
                 if (BackupExists(backup)) {
                     result = BackupResult::Existing;
@@ -63,7 +69,7 @@ BackupResult MakeBackup(IFileSystem& fileSystem, const std::string& mapPath,
                     return result;
                 }
             } else {
-                throw CFileError("link: " + std::string(std::strerror(code)), code);
+                throw CFileError("link: " + error.message(), error.value());
             }
         }
         fileSystem.Remove(temporary);

@@ -6,11 +6,12 @@
 
 #include "base/Format.h"
 #include "bsp/BspFile.h"
+#include "io/NativePath.h"
 
 namespace entorra::cli {
 
 bool IsEntityFileName(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
+    std::string extension = Utf8FromPath(PathFromUtf8(path).extension());
     for (char& c : extension) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
@@ -40,7 +41,7 @@ bool ReadWholeFile(IFileSystem& fileSystem, const std::string& path,
 bool ReadEntityTextOf(const CommandContext& context, const std::string& path, CMapReport& report,
                       std::string& text) {
     if (IsEntityFileName(path)) {
-        std::ifstream input(path, std::ios::binary);
+        std::ifstream input(PathFromUtf8(path), std::ios::binary);
         text.assign(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
         if (!input.is_open() || input.bad()) {
             report.Fail(Format("Error reading the entity file: %s.", path.c_str()));

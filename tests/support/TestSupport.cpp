@@ -3,16 +3,38 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <random>
 #include <stdexcept>
+
+#include "io/NativePath.h"
 
 namespace entorra::testing {
 
 CTempDir::CTempDir() {
+#if defined(_WIN32)
+    // No mkdtemp here: a random name, created only if it is not there yet.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() / ("entorra-test-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "entorra-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder");
     }
     m_path = pattern;
+#endif
+}
+
+std::string CTempDir::File(const std::string& name) const {
+    return Utf8FromPath(m_path / PathFromUtf8(name));
 }
 
 CTempDir::~CTempDir() {
@@ -23,7 +45,7 @@ CTempDir::~CTempDir() {
 std::vector<std::string> CTempDir::Entries() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(m_path)) {
-        names.push_back(entry.path().filename().string());
+        names.push_back(Utf8FromPath(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -26,7 +26,9 @@ public:
     CTempDir& operator=(const CTempDir&) = delete;
 
     const std::filesystem::path& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
+    // The path of a file in the folder, in UTF-8 like every path of the program; name may
+    // hold separators.
+    std::string File(const std::string& name) const;
     // Names of the entries in the folder, sorted.
     std::vector<std::string> Entries() const;
 

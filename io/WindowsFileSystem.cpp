@@ -1,0 +1,483 @@
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "io/FileSystem.h"
+#include "io/NativePath.h"
+
+namespace entorra {
+namespace {
+
+// The error numbers callers test, for the Win32 errors that mean the same.
+int ErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return EACCES;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return EBUSY;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_NOT_SAME_DEVICE:
+            return EXDEV;
+        case ERROR_INVALID_NAME:
+        case ERROR_DIRECTORY:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_NO_UNICODE_TRANSLATION:
+            return EINVAL;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return ENOMEM;
+        default:
+            return EIO;
+    }
+}
+
+// Sets errno from the thread's last Win32 error, for callers that read errno after a null.
+void NoteLastError() {
+    errno = ErrnoOf(::GetLastError());
+}
+
+std::string SystemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message;
+    if (length > 0 && text != nullptr) {
+        message = Utf8FromWide(std::wstring_view(text, length));
+    }
+    if (text != nullptr) {
+        ::LocalFree(text);
+    }
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(error) : message;
+}
+
+[[noreturn]] void Raise(const char* operation, DWORD error) {
+    errno = ErrnoOf(error);
+    throw CFileError(std::string(operation) + ": " + SystemMessage(error), errno);
+}
+
+[[noreturn]] void RaiseLast(const char* operation) {
+    Raise(operation, ::GetLastError());
+}
+
+// The wide form of a path; an invalid one fails the call as a bad name would.
+bool Widen(const std::string& path, std::wstring& wide) {
+    std::optional<std::wstring> converted = WideFromUtf8(path);
+    if (!converted || path.empty()) {
+        ::SetLastError(path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_NO_UNICODE_TRANSLATION);
+        return false;
+    }
+    wide = std::move(*converted);
+    return true;
+}
+
+// ReadFile and WriteFile take 32-bit counts.
+constexpr std::size_t kMaxTransfer = 1u << 30;
+
+std::size_t ReadHandle(HANDLE handle, void* buffer, std::size_t count) {
+    auto* bytes = static_cast<char*>(buffer);
+    std::size_t delivered = 0;
+    while (delivered < count) {
+        const auto chunk = static_cast<DWORD>(std::min(count - delivered, kMaxTransfer));
+        DWORD got = 0;
+        if (!::ReadFile(handle, bytes + delivered, chunk, &got, nullptr)) {
+            RaiseLast("ReadFile");
+        }
+        if (got == 0) {
+            break;
+        }
+        delivered += got;
+    }
+    return delivered;
+}
+
+void WriteHandle(HANDLE handle, const void* data, std::size_t count) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (count > 0) {
+        const auto chunk = static_cast<DWORD>(std::min(count, kMaxTransfer));
+        DWORD put = 0;
+        if (!::WriteFile(handle, bytes, chunk, &put, nullptr)) {
+            RaiseLast("WriteFile");
+        }
+        if (put == 0) {
+            Raise("WriteFile", ERROR_WRITE_FAULT);
+        }
+        bytes += put;
+        count -= put;
+    }
+}
+
+class CWindowsFile final : public IFile {
+public:
+    explicit CWindowsFile(HANDLE handle, std::int64_t knownSize = -1)
+        : m_hFile(handle), m_nKnownSize(knownSize) {}
+    ~CWindowsFile() override { Abort(); }
+    CWindowsFile(const CWindowsFile&) = delete;
+    CWindowsFile& operator=(const CWindowsFile&) = delete;
+
+    std::uint64_t Size() override {
+        if (m_nKnownSize >= 0) {
+            return static_cast<std::uint64_t>(m_nKnownSize);
+        }
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(m_hFile, &size)) {
+            RaiseLast("GetFileSizeEx");
+        }
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
+
+    std::size_t Read(void* buffer, std::size_t count) override {
+        return ReadHandle(m_hFile, buffer, count);
+    }
+
+    void Write(const void* data, std::size_t count) override { WriteHandle(m_hFile, data, count); }
+
+    void Flush() override {
+        if (!::FlushFileBuffers(m_hFile)) {
+            RaiseLast("FlushFileBuffers");
+        }
+    }
+
+    void Close() override {
+        const HANDLE handle = m_hFile;
+        m_hFile = INVALID_HANDLE_VALUE;
+        if (handle != INVALID_HANDLE_VALUE && !::CloseHandle(handle)) {
+            RaiseLast("CloseHandle");
+        }
+    }
+
+    void Abort() noexcept override {
+        if (m_hFile != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(m_hFile);
+            m_hFile = INVALID_HANDLE_VALUE;
+        }
+    }
+
+private:
+    HANDLE m_hFile;
+    std::int64_t m_nKnownSize;  // from the status taken at open; -1 when not taken
+};
+
+// Stands in for a map that does not exist yet: there is nothing to hold.
+class CNoFile final : public IFile {
+public:
+    std::uint64_t Size() override { return 0; }
+    std::size_t Read(void*, std::size_t) override { return 0; }
+    void Write(const void*, std::size_t) override { Raise("WriteFile", ERROR_INVALID_HANDLE); }
+    void Flush() override {}
+    void Close() override {}
+    void Abort() noexcept override {}
+};
+
+// Opens an existing file for reading with the given sharing; regular files on a disk only
+// (folders fail to open without backup semantics, devices and pipes are refused here). The
+// status taken here also gives the size.
+HANDLE OpenRegular(const std::string& path, DWORD share, std::int64_t& size) {
+    std::wstring wide;
+    if (!Widen(path, wide)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return handle;
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(handle, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        ::CloseHandle(handle);
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    size = static_cast<std::int64_t>((static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) |
+                                     information.nFileSizeLow);
+    return handle;
+}
+
+// Full, case-folded form of a path, so that two spellings of one file compare equal.
+std::wstring HoldKey(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (length == 0) {
+            full = path;
+            break;
+        }
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+    return full;
+}
+
+// A hold's handle, which the replacement of its file may close before the hold ends.
+struct HoldState {
+    std::mutex mutex;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+
+    void Release() noexcept {
+        const std::lock_guard lock(mutex);
+        if (handle != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(handle);
+            handle = INVALID_HANDLE_VALUE;
+        }
+    }
+};
+
+class CWindowsFileSystem;
+
+// The hold on a map while it is replaced: open without sharing, so that no other program
+// opens it meanwhile. Windows cannot replace a file that is open, so the replacement
+// lets go of its own process's hold just before it puts the new file in place.
+class CHeldFile final : public IFile {
+public:
+    CHeldFile(std::shared_ptr<HoldState> state, std::int64_t size, CWindowsFileSystem& owner,
+              std::wstring key)
+        : m_state(std::move(state)), m_nSize(size), m_owner(owner), m_key(std::move(key)) {}
+    ~CHeldFile() override;
+    CHeldFile(const CHeldFile&) = delete;
+    CHeldFile& operator=(const CHeldFile&) = delete;
+
+    std::uint64_t Size() override { return static_cast<std::uint64_t>(m_nSize); }
+    std::size_t Read(void* buffer, std::size_t count) override {
+        const std::lock_guard lock(m_state->mutex);
+        return ReadHandle(m_state->handle, buffer, count);
+    }
+    void Write(const void*, std::size_t) override { Raise("WriteFile", ERROR_ACCESS_DENIED); }
+    void Flush() override {}
+    void Close() override { m_state->Release(); }
+    void Abort() noexcept override { m_state->Release(); }
+
+private:
+    std::shared_ptr<HoldState> m_state;
+    std::int64_t m_nSize;
+    CWindowsFileSystem& m_owner;
+    std::wstring m_key;
+};
+
+class CWindowsFileSystem final : public IFileSystem {
+public:
+    std::unique_ptr<IFile> OpenExclusive(const std::string& path) override {
+        // Other readers may share; a program that writes it, or holds it without sharing,
+        // keeps it from being opened.
+        std::int64_t size = 0;
+        const HANDLE handle = OpenRegular(path, FILE_SHARE_READ, size);
+        if (handle == INVALID_HANDLE_VALUE) {
+            NoteLastError();
+            return nullptr;
+        }
+        return std::make_unique<CWindowsFile>(handle, size);
+    }
+
+    std::unique_ptr<IFile> HoldForReplace(const std::string& path) override {
+        std::int64_t size = 0;
+        const HANDLE handle = OpenRegular(path, 0, size);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND) {
+                return std::make_unique<CNoFile>();
+            }
+            errno = ErrnoOf(error);
+            return nullptr;
+        }
+        auto state = std::make_shared<HoldState>();
+        state->handle = handle;
+        std::wstring wide;
+        Widen(path, wide);
+        std::wstring key = HoldKey(wide);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_holds[key] = state;
+        }
+        return std::make_unique<CHeldFile>(std::move(state), size, *this, std::move(key));
+    }
+
+    std::unique_ptr<IFile> CreateTemporaryBeside(const std::string& finalPath,
+                                                 std::string& tempPath) override {
+        const std::size_t separator = finalPath.find_last_of("\\/:");
+        const std::string folder =
+            separator == std::string::npos ? std::string() : finalPath.substr(0, separator + 1);
+        const std::string name =
+            separator == std::string::npos ? finalPath : finalPath.substr(separator + 1);
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            LARGE_INTEGER ticks{};
+            ::QueryPerformanceCounter(&ticks);
+            const std::uint64_t mixed =
+                (static_cast<std::uint64_t>(ticks.QuadPart) * 0x9E3779B97F4A7C15ull) ^
+                (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 20) ^ counter++;
+            char suffix[8];
+            constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+            for (std::size_t i = 0; i < 6; ++i) {
+                suffix[i] = kDigits[(mixed >> (i * 6)) % 36];
+            }
+            suffix[6] = '\0';
+            const std::string candidate = folder + "." + name + "." + suffix;
+            std::wstring wide;
+            if (!Widen(candidate, wide)) {
+                NoteLastError();
+                return nullptr;
+            }
+            // Without sharing until it is closed: nothing reads a half-written copy.
+            const HANDLE handle =
+                ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle != INVALID_HANDLE_VALUE) {
+                tempPath = candidate;
+                return std::make_unique<CWindowsFile>(handle);
+            }
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+                errno = ErrnoOf(error);
+                return nullptr;
+            }
+        }
+        errno = EEXIST;
+        return nullptr;
+    }
+
+    void Replace(const std::string& tempPath, const std::string& finalPath) override {
+        std::wstring wideTemp;
+        std::wstring wideFinal;
+        if (!Widen(tempPath, wideTemp) || !Widen(finalPath, wideFinal)) {
+            RaiseLast("ReplaceFileW");
+        }
+        ReleaseHold(HoldKey(wideFinal));
+        // ReplaceFileW keeps the map's attributes, ACLs and streams; it needs the map to exist
+        // and a file system that supports it. Where it cannot do the work, a move that
+        // replaces does; its write-through returns only once the move is on the disk.
+        if (::ReplaceFileW(wideFinal.c_str(), wideTemp.c_str(), nullptr,
+                           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                           nullptr)) {
+            return;
+        }
+        const DWORD replaceError = ::GetLastError();
+        if (::MoveFileExW(wideTemp.c_str(), wideFinal.c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return;
+        }
+        const DWORD moveError = ::GetLastError();
+        Raise("MoveFileExW", replaceError == ERROR_FILE_NOT_FOUND ? moveError : replaceError);
+    }
+
+    void Remove(const std::string& path) noexcept override {
+        std::wstring wide;
+        if (Widen(path, wide)) {
+            ::DeleteFileW(wide.c_str());
+        }
+    }
+
+    std::string ResolveLinks(const std::string& path) override {
+        // Only a file that is itself a symbolic link is followed: other paths stay as given,
+        // in the spelling the user sees in messages.
+        std::wstring wide;
+        if (!Widen(path, wide)) {
+            return path;
+        }
+        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+            return path;
+        }
+        const HANDLE handle =
+            ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return path;
+        }
+        std::wstring target(MAX_PATH, L'\0');
+        DWORD length = ::GetFinalPathNameByHandleW(handle, target.data(),
+                                                   static_cast<DWORD>(target.size()), 0);
+        if (length >= target.size()) {
+            target.resize(length);
+            length = ::GetFinalPathNameByHandleW(handle, target.data(),
+                                                 static_cast<DWORD>(target.size()), 0);
+        }
+        ::CloseHandle(handle);
+        if (length == 0 || length >= target.size()) {
+            return path;
+        }
+        target.resize(length);
+        // "\\?\C:\..." to "C:\...", "\\?\UNC\server\..." to "\\server\...".
+        if (target.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+            target = L"\\\\" + target.substr(8);
+        } else if (target.rfind(L"\\\\?\\", 0) == 0) {
+            target = target.substr(4);
+        }
+        return Utf8FromWide(target);
+    }
+
+    void Forget(const std::wstring& key, const std::shared_ptr<HoldState>& state) {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_holds.find(key);
+        if (found != m_holds.end() && found->second == state) {
+            m_holds.erase(found);
+        }
+    }
+
+private:
+    void ReleaseHold(const std::wstring& key) {
+        std::shared_ptr<HoldState> state;
+        {
+            const std::lock_guard lock(m_mutex);
+            const auto found = m_holds.find(key);
+            if (found != m_holds.end()) {
+                state = found->second;
+            }
+        }
+        if (state) {
+            state->Release();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::map<std::wstring, std::shared_ptr<HoldState>> m_holds;
+};
+
+CHeldFile::~CHeldFile() {
+    m_state->Release();
+    m_owner.Forget(m_key, m_state);
+}
+
+}  // namespace
+
+IFileSystem& RealFileSystem() {
+    static CWindowsFileSystem fileSystem;
+    return fileSystem;
+}
+
+}  // namespace entorra
