@@ -9,6 +9,7 @@
 #endif
 #include <windows.h>
 // After windows.h, which it builds on.
+#include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
 #else
@@ -46,6 +47,10 @@ bool IsTerminal(std::FILE* stream) {
 void PrepareConsole() {
 #if defined(_WIN32)
     ::SetConsoleOutputCP(CP_UTF8);
+    // Output bytes as on every other platform: text mode would turn the CR LF of the
+    // editor form into CR CR LF.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
 #endif
 }
 

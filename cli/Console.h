@@ -16,7 +16,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // Whether the stream is a terminal (a console on Windows).
 bool IsTerminal(std::FILE* stream);
 
-// On Windows the console shows UTF-8 output as such.
+// On Windows the console shows UTF-8 output as such, and stdout and stderr carry bytes
+// unchanged, as they do elsewhere.
 void PrepareConsole();
 
 }  // namespace entorra::cli

@@ -376,6 +376,11 @@ public:
         if (!Widen(tempPath, wideTemp) || !Widen(finalPath, wideFinal)) {
             RaiseLast("ReplaceFileW");
         }
+        // Neither call may put a file in a folder's place (Wine's would, for an empty one).
+        const DWORD attributes = ::GetFileAttributesW(wideFinal.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            Raise("ReplaceFileW", ERROR_ACCESS_DENIED);
+        }
         ReleaseHold(HoldKey(wideFinal));
         // ReplaceFileW keeps the map's attributes, ACLs and streams; it needs the map to exist
         // and a file system that supports it. Where it cannot do the work, a move that

@@ -1,7 +1,6 @@
 // The built program: exit statuses, help, output in pipes.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -15,14 +14,12 @@ namespace {
 class Tool : public testing::CliTest {
 protected:
     // Runs entorra-cli with the arguments; its stdout and stderr go to files.
-    int Run(const std::string& arguments) {
-        const std::string command = std::string("'") + ENTORRA_CLI_PATH + "' " + arguments + " >'" +
-                                    dir.File("stdout") + "' 2>'" + dir.File("stderr") + "'";
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int Run(const std::vector<std::string>& arguments) {
+        return entorra::testing::RunProgram(ENTORRA_CLI_PATH, arguments, dir.File("stdout"),
+                                            dir.File("stderr"));
     }
     std::string Read(const std::string& name) {
-        std::ifstream input(dir.File(name), std::ios::binary);
+        std::ifstream input(PathFromUtf8(dir.File(name)), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
     }
 };
@@ -30,25 +27,23 @@ protected:
 TEST_F(Tool, ExitStatusesAndHelp) {
     const std::string a = Map("maps/a.bsp");
     Map("maps/b.bsp");
-    EXPECT_EQ(Run("--version"), 0);
+    EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_EQ(Read("stdout"), "Entorra 1.7.0\n");
-    EXPECT_EQ(Run("census '" + a + "'"), 0);
-    EXPECT_EQ(Run("census '" + a + "' '" + dir.File("none.bsp") + "'"), 1);
+    EXPECT_EQ(Run({"census", a}), 0);
+    EXPECT_EQ(Run({"census", a, dir.File("none.bsp")}), 1);
     EXPECT_EQ(Read("stdout"), a + ": T= 2 CT= 1 VIP= 0\n");
-    EXPECT_EQ(Run(""), 2);
-    EXPECT_EQ(Run("census"), 2);
-    EXPECT_EQ(Run("--jobs 0 census '" + a + "'"), 2);
-    EXPECT_EQ(Run("frobnicate"), 2);
-    EXPECT_EQ(Run("import '" + a + "' '" + dir.File("maps") + "' --from '" + dir.File("maps") +
-                  "' --bogus"),
-              2);
+    EXPECT_EQ(Run({}), 2);
+    EXPECT_EQ(Run({"census"}), 2);
+    EXPECT_EQ(Run({"--jobs", "0", "census", a}), 2);
+    EXPECT_EQ(Run({"frobnicate"}), 2);
+    EXPECT_EQ(Run({"import", a, dir.File("maps"), "--from", dir.File("maps"), "--bogus"}), 2);
 
-    EXPECT_EQ(Run("--help"), 0);
+    EXPECT_EQ(Run({"--help"}), 0);
     for (const char* command : {"info", "export", "import", "show", "census", "find", "delete-all",
                                 "check", "diff", "--json", "--jobs", "Exit status"}) {
         EXPECT_NE(Read("stdout").find(command), std::string::npos) << command;
     }
-    EXPECT_EQ(Run("delete-all --help"), 0);
+    EXPECT_EQ(Run({"delete-all", "--help"}), 0);
     for (const char* option : {"--dry-run", "--backup", "STRING", "MAP"}) {
         EXPECT_NE(Read("stdout").find(option), std::string::npos) << option;
     }
@@ -57,14 +52,36 @@ TEST_F(Tool, ExitStatusesAndHelp) {
 TEST_F(Tool, JsonGoesToStdoutAndNoProgressBarIntoAPipe) {
     Map("maps/a.bsp");
     Map("maps/b.bsp");
-    EXPECT_EQ(Run("census --json --jobs 2 '" + dir.File("maps") + "' '" + dir.File("x.bsp") + "'"),
-              1);
+    EXPECT_EQ(Run({"census", "--json", "--jobs", "2", dir.File("maps"), dir.File("x.bsp")}), 1);
     const nlohmann::json maps = nlohmann::json::parse(Read("stdout"));
     ASSERT_EQ(maps.size(), 3u);
     EXPECT_EQ(maps[1]["T"], 2);
     EXPECT_EQ(maps[2]["ok"], false);
     EXPECT_EQ(Read("stderr"), "Error openning the file: " + dir.File("x.bsp") +
                                   ".\nMake sure it isn't opened in another program.\n");
+}
+
+// Names outside ASCII reach the maps from the command line and come back unchanged.
+TEST_F(Tool, MapAndEntityFilesWithNamesOutsideAscii) {
+    // "карты/été 地图.bsp"
+    const std::string folder = dir.File("\xD0\xBA\xD0\xB0\xD1\x80\xD1\x82\xD1\x8B");
+    const std::string map = Map(folder + "/\xC3\xA9t\xC3\xA9 \xE5\x9C\xB0\xE5\x9B\xBE.bsp");
+    const std::string entityFile = map.substr(0, map.size() - 4) + ".ent";
+    EXPECT_EQ(Run({"census", map}), 0) << Read("stderr");
+    EXPECT_EQ(Read("stdout"), map + ": T= 2 CT= 1 VIP= 0\n");
+    EXPECT_EQ(Run({"census", folder}), 0) << Read("stderr");
+    EXPECT_EQ(Read("stdout"), map + ": T= 2 CT= 1 VIP= 0\n");
+
+    EXPECT_EQ(Run({"export", map}), 0) << Read("stderr");
+    EXPECT_EQ(Read("stdout"), map + " -> " + entityFile + "\n");
+    EXPECT_EQ(fixtures::ReadFileBytes(entityFile),
+              fixtures::Bytes(testing::kEntities.begin(), testing::kEntities.end()));
+    WriteText(entityFile, "{\n\"classname\" \"worldspawn\"\n}\n");
+    EXPECT_EQ(Run({"import", "--backup", map}), 0) << Read("stderr");
+    EXPECT_EQ(fixtures::ReadFileBytes(map + ".bak"), fixtures::MakeMap(testing::kEntities));
+    EXPECT_EQ(Run({"census", map}), 0);
+    EXPECT_EQ(Read("stdout"), map + ": T= 0 CT= 0 VIP= 0\n");
+    EXPECT_EQ(Run({"check", map, entityFile}), 0) << Read("stdout") << Read("stderr");
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
     // The path of a file in the folder, in UTF-8 like every path of the program; name may
-    // hold separators.
+    // hold "/", which becomes the platform's separator.
     std::string File(const std::string& name) const;
     // Names of the entries in the folder, sorted.
     std::vector<std::string> Entries() const;
@@ -35,6 +35,11 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// Runs a program with the arguments (each passed as one, whatever it holds), its stdout and
+// stderr written to the files named; its exit status, or -1 when it did not exit normally.
+int RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+               const std::string& stdoutPath, const std::string& stderrPath);
 
 // The folder of real maps beside the project, or an empty path when it is not there.
 std::filesystem::path SharedMapsFolder();
