@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 
 #include "app/AboutDlg.h"
 #include "app/AppIcon.h"
@@ -26,82 +25,11 @@
 #include "app/ScintillaEditor.h"
 #include "app/SystemMenu.h"
 #include "base/Format.h"
+#include "entities/EntityClassNames.h"
 #include "folders/MapFolder.h"
 
 namespace entorra {
 namespace {
-
-// The combo box's list: the three spawn-point classes of the census, then the rest by name.
-constexpr std::array<const char*, 68> kInitialEntities = {
-    "info_player_deathmatch",
-    "info_player_start",
-    "info_vip_start",
-    "ambient_generic",
-    "armoury_entity",
-    "button_target",
-    "cycler",
-    "cycler_sprite",
-    "env_beam",
-    "env_beverage",
-    "env_bubbles",
-    "env_explosion",
-    "env_glow",
-    "env_laser",
-    "env_render",
-    "env_shake",
-    "env_shooter",
-    "env_sound",
-    "env_spark",
-    "env_sprite",
-    "func_bomb_target",
-    "func_breakable",
-    "func_button",
-    "func_buyzone",
-    "func_conveyor",
-    "func_door",
-    "func_door_rotating",
-    "func_hostage_rescue",
-    "func_illusionary",
-    "func_ladder",
-    "func_pendulum",
-    "func_plat",
-    "func_pushable",
-    "func_rot_button",
-    "func_rotating",
-    "func_tracktrain",
-    "func_train",
-    "func_vip_safetyzone",
-    "func_wall",
-    "func_wall_toggle",
-    "func_water",
-    "game_counter",
-    "game_counter_set",
-    "game_team_master",
-    "game_text",
-    "hostage_entity",
-    "info_bomb_target",
-    "info_hostage_rescue",
-    "info_map_parameters",
-    "info_null",
-    "info_target",
-    "infodecal",
-    "light",
-    "light_environment",
-    "light_spot",
-    "multi_manager",
-    "multisource",
-    "path_corner",
-    "path_track",
-    "trigger_auto",
-    "trigger_camera",
-    "trigger_changetarget",
-    "trigger_hurt",
-    "trigger_multiple",
-    "trigger_once",
-    "trigger_push",
-    "trigger_relay",
-    "worldspawn",
-};
 
 constexpr const char* kNoMapLoaded = "No map loaded";
 
@@ -145,12 +73,12 @@ CEntorraDlg::CEntorraDlg(CDialogSetup setup, QWidget* parent)
       m_pPicker(m_setup.picker != nullptr ? m_setup.picker : m_pOwnPicker.get()),
       m_fileSystem(m_setup.fileSystem != nullptr ? *m_setup.fileSystem : RealFileSystem()),
       m_units(DialogFont()),
-      m_file(*m_pPrompt, m_fileSystem),
       m_dumpLog(m_setup.dumpSwitch) {
     setObjectName(IDD_MAIN_DIALOG);
     setWindowTitle(kAppName);
     setFont(DialogFont());
     CreateControls();
+    m_pShownMap = std::make_unique<CShownMap>(*m_pEntityText, *m_pPrompt, m_fileSystem, &m_dumpLog);
     m_searchSource.SetCombo(m_pEntityCombo);
     m_pSearch = std::make_unique<CEntitySearch>(*m_pEntityText, m_searchSource, *m_pPrompt);
 
@@ -195,8 +123,9 @@ void CEntorraDlg::CreateControls() {
     m_pEntityCombo->setInsertPolicy(QComboBox::NoInsert);
     m_pEntityCombo->setCompleter(nullptr);  // a typed string is searched as typed
     m_pEntityCombo->setMaxVisibleItems(24);
-    for (const char* name : kInitialEntities) {
-        m_pEntityCombo->addItem(QString::fromLatin1(name));
+    for (const std::string_view name : kEntityClassNames) {
+        m_pEntityCombo->addItem(
+            QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     }
 
     m_pFind = new QPushButton(QStringLiteral("&Find"), this);
@@ -310,8 +239,7 @@ void CEntorraDlg::OnInitDialog() {
 #endif
     setWindowIcon(AppIcon());
     FindMapFolder();
-    m_pEntityText->SetTextLimit(kInitialTextLimit);
-    m_pEntityText->ClearModified();
+    m_pShownMap->Reset();
     m_pSearch->SetSearchPosition(0);
     m_pEntityCombo->setCurrentIndex(0);
     m_pEntityCombo->setFocus(Qt::OtherFocusReason);
@@ -406,23 +334,13 @@ void CEntorraDlg::ShowSelectedMap() {
         }
         m_strMapName = m_mapNames[static_cast<std::size_t>(row)];
         m_strMapPath = MapPath(m_strMapFolder, m_strMapName);
-        std::optional<std::string> text = LoadEditorText(m_file, m_strMapPath, m_dumpLog);
-        if (!text) {
+        if (!m_pShownMap->Show(m_strMapPath)) {
             m_pMapTitle->setText(QString::fromLatin1(kNoMapLoaded));
         } else {
-            m_strEntityText = std::move(*text);
-            const std::int64_t wanted = 2 * static_cast<std::int64_t>(m_strEntityText.size());
-            if (m_pEntityText->GetTextLimit() < wanted) {
-                m_pEntityText->SetTextLimit(static_cast<int>(std::min<std::int64_t>(
-                    wanted, static_cast<std::int64_t>(kMaxEditorTextLength))));
-            }
-            m_pEntityText->SetText(m_strEntityText);
             m_pMapTitle->setText(ToQString(Format("Entities for map %s", m_strMapName.c_str())));
-            const int vip = m_pSearch->CountEntityBlocks("info_vip_start");
-            const int ct = m_pSearch->CountEntityBlocks("info_player_start");
-            const int t = m_pSearch->CountEntityBlocks("info_player_deathmatch");
-            m_pSpawnCounts->setText(
-                QString::fromLatin1(Format("T= %d CT= %d VIP= %d", t, ct, vip)));
+            m_pSpawnCounts->setText(QString::fromLatin1(m_pShownMap->CensusText()));
+            // A Find Next after showing a map starts at the top.
+            m_pSearch->SetSearchPosition(0);
         }
     }
     m_pEntityText->ClearModified();
@@ -440,13 +358,8 @@ bool CEntorraDlg::PromptSaveChanges() {
 }
 
 bool CEntorraDlg::OnSave() {
-    m_strEntityText = m_pEntityText->GetText();
-    if (m_file.Save(m_strMapPath, m_strEntityText) == 1) {
-        // The map file is as it was, since a save replaces it whole or not at all. Keep the
-        // edits in the editor for another try, and read the map again for that try to write
-        // into (a failed save lets go of the map).
-        m_file.Load(m_strMapPath);
-        return false;
+    if (m_pShownMap->Save(m_strMapPath) == 1) {
+        return false;  // the edits stay in the editor for another try
     }
     m_pEntityText->ClearModified();
     ShowSelectedMap();

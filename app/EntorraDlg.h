@@ -12,9 +12,9 @@
 
 #include "app/DialogUnits.h"
 #include "app/UserPrompt.h"
-#include "bsp/BspFile.h"
 #include "diagnostics/EntityDumpLog.h"
 #include "entities/EntitySearch.h"
+#include "entities/ShownMap.h"
 #include "folders/MapList.h"
 #include "folders/Platform.h"
 #include "folders/SettingsStore.h"
@@ -120,8 +120,6 @@ private:
     std::string m_strMapName;
     std::string m_strMapPath;
     std::vector<std::string> m_mapNames;  // the list's entries as bytes, row for row
-    CBspFile m_file;
-    std::string m_strEntityText;
     CEntityDumpLog m_dumpLog;
 
     QLabel* m_pSpawnCounts = nullptr;
@@ -143,6 +141,8 @@ private:
     QGroupBox* m_pMapsGroup = nullptr;
     QGroupBox* m_pEntitiesGroup = nullptr;
 
+    // Both work on the editor control, so they come into being with it.
+    std::unique_ptr<CShownMap> m_pShownMap;
     CComboSearchString m_searchSource;
     std::unique_ptr<CEntitySearch> m_pSearch;
     bool m_bShutDown = false;

@@ -28,7 +28,4 @@ inline constexpr const char* IDC_SPAWN_COUNTS = "IDC_SPAWN_COUNTS";
 // System-menu command of the About box (Windows).
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 
-// The editor's text limit from start-up until a map raises it.
-inline constexpr int kInitialTextLimit = 500000;
-
 }  // namespace entorra

@@ -1,5 +1,6 @@
 #include "bsp/BspFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -8,6 +9,7 @@
 #include "base/Format.h"
 #include "bsp/BspFormat.h"
 #include "bsp/FileText.h"
+#include "bsp/MapInspection.h"
 #include "bsp/MapLayout.h"
 #include "io/AtomicWrite.h"
 
@@ -17,7 +19,6 @@ namespace {
 constexpr const char* kOpenFailed =
     "Error openning the file: %s.\nMake sure it isn't opened in another program.";
 constexpr const char* kSizeFailed = "Error reading the size of the file : %s.";
-constexpr const char* kWrongVersion = "BSP is version %i, not %i";
 constexpr const char* kLoadFailed = "Error openning the file: %s.\n";
 constexpr const char* kSaved = "The file:  %s\nwas saved!";
 constexpr const char* kSaveFailed = "Error saving the file: %s.";
@@ -27,27 +28,27 @@ struct CheckFailed {
     std::optional<std::string> message;
 };
 
-std::string DefectMessage(MapDefect defect, const std::string& path) {
-    switch (defect) {
-        case MapDefect::TooShort:
+// Load's own words for what keeps a map from being read; the version's are the inspection's.
+std::string RefusalMessage(const MapFinding& finding, const std::string& path) {
+    const char* file = path.c_str();
+    switch (finding.fault) {
+        case MapFault::TooShort:
             return Format("The file: %s\nis not a map: it is shorter than the %u-byte map header.",
-                          path.c_str(), static_cast<unsigned>(kHeaderSize));
-        case MapDefect::EntityLumpOutside:
-            return Format("The file: %s\nis damaged: its entity lump lies outside the file.",
-                          path.c_str());
-        case MapDefect::EntityLumpInHeader:
+                          file, static_cast<unsigned>(kHeaderSize));
+        case MapFault::LumpOutside:
+            return Format(finding.lump == LUMP_ENTITIES
+                              ? "The file: %s\nis damaged: its entity lump lies outside the file."
+                              : "The file: %s\nis damaged: its texture lump lies outside the file.",
+                          file);
+        case MapFault::LumpInHeader:
             return Format("The file: %s\nis damaged: its entity lump overlaps the map header.",
-                          path.c_str());
-        case MapDefect::TextureLumpOutside:
-            return Format("The file: %s\nis damaged: its texture lump lies outside the file.",
-                          path.c_str());
-        case MapDefect::NoTextTerminator:
+                          file);
+        case MapFault::NoTextTerminator:
             return Format("The file: %s\nis damaged: its entity text has no end inside the file.",
-                          path.c_str());
-        case MapDefect::None:
-            break;
+                          file);
+        default:
+            return finding.message;
     }
-    return {};
 }
 
 }  // namespace
@@ -116,18 +117,12 @@ int CBspFile::Load(std::string path) {
         }
         file->Close();
 
-        const std::span<const std::uint8_t> image(m_pImage.get(), m_nImageSize);
-        if (image.size() >= 4) {
-            const std::int32_t version = ReadInt32LE(image, kVersionOffset);
-            if (version != kBspVersion) {
-                throw CheckFailed{Format(kWrongVersion, version, kBspVersion)};
-            }
+        const MapInspection inspection =
+            InspectMap(std::span<const std::uint8_t>(m_pImage.get(), m_nImageSize));
+        if (const MapFinding* refusal = inspection.FirstFatal()) {
+            throw CheckFailed{RefusalMessage(*refusal, path)};
         }
-        const MapCheck check = CheckMapImage(image);
-        if (check.defect != MapDefect::None) {
-            throw CheckFailed{DefectMessage(check.defect, path)};
-        }
-        m_nEntityTextLength = check.entityTextLength;
+        m_nEntityTextLength = inspection.entityText->size();
         m_bLoaded = true;
         return 0;
     } catch (const CheckFailed& failure) {
@@ -187,7 +182,8 @@ int CBspFile::Save(std::string path, std::string& entityText) {
         }
         ApplySave(m_pImage.get(), layout, entityText);
         m_nImageSize = static_cast<std::uint32_t>(layout.newSize);
-        m_nEntityTextLength = CheckMapImage(Image()).entityTextLength;
+        // The new text ends at its first NUL, should the editor have held one.
+        m_nEntityTextLength = std::min(entityText.find('\0'), entityText.size());
 
         m_strMessage = Format(kSaved, name.c_str());
         Show();

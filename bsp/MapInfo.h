@@ -30,7 +30,7 @@ struct MapInfo {
 // lump but the entity lump, in lump-index order. None when a lump lies outside the image.
 std::optional<std::uint32_t> MapChecksum(std::span<const std::uint8_t> image);
 
-// The image must have passed CheckMapImage.
+// The image must have no fatal finding (InspectMap).
 MapInfo DescribeMap(std::span<const std::uint8_t> image, std::size_t entityTextLength);
 
 }  // namespace entorra

@@ -15,37 +15,6 @@ const LumpEntry& Lump(const BspHeader& header, int lump) {
 
 }  // namespace
 
-MapCheck CheckMapImage(std::span<const std::uint8_t> image) {
-    MapCheck check;
-    if (image.size() < kHeaderSize) {
-        check.defect = MapDefect::TooShort;
-        return check;
-    }
-    const BspHeader header = ReadBspHeader(image);
-    const LumpEntry& entities = Lump(header, LUMP_ENTITIES);
-    if (!entities.LiesInside(image.size())) {
-        check.defect = MapDefect::EntityLumpOutside;
-        return check;
-    }
-    if (static_cast<std::size_t>(entities.offset) < kHeaderSize) {
-        check.defect = MapDefect::EntityLumpInHeader;
-        return check;
-    }
-    if (!Lump(header, LUMP_TEXTURES).LiesInside(image.size())) {
-        check.defect = MapDefect::TextureLumpOutside;
-        return check;
-    }
-    const auto text = image.subspan(static_cast<std::size_t>(entities.offset));
-    const void* terminator = std::memchr(text.data(), 0, text.size());
-    if (terminator == nullptr) {
-        check.defect = MapDefect::NoTextTerminator;
-        return check;
-    }
-    check.entityTextLength =
-        static_cast<std::size_t>(static_cast<const std::uint8_t*>(terminator) - text.data());
-    return check;
-}
-
 std::int64_t EntityLumpEnd(const BspHeader& header, std::size_t entityTextLength) {
     const LumpEntry& entities = Lump(header, LUMP_ENTITIES);
     return entities.offset +

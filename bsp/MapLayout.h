@@ -19,23 +19,6 @@
 
 namespace entorra {
 
-enum class MapDefect {
-    None,
-    TooShort,            // shorter than the map header
-    EntityLumpOutside,   // entity lump entry negative or reaching outside the file
-    EntityLumpInHeader,  // entity lump starting inside the map header
-    TextureLumpOutside,  // texture lump entry negative or reaching outside the file
-    NoTextTerminator,    // no NUL between the entity lump offset and the end of the file
-};
-
-struct MapCheck {
-    MapDefect defect = MapDefect::None;
-    std::size_t entityTextLength = 0;  // bytes before the first NUL of the entity lump
-};
-
-// Checks a whole map image (version already accepted) so that nothing is read outside it.
-MapCheck CheckMapImage(std::span<const std::uint8_t> image);
-
 // The end of the old entity lump: its stored length, or further when its text runs past it.
 std::int64_t EntityLumpEnd(const BspHeader& header, std::size_t entityTextLength);
 

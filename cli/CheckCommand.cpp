@@ -1,14 +1,15 @@
 // check: a map file's layout and the lint of its entity text, or the lint of an entity file.
 // Reads only.
 
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <span>
 
 #include "base/Format.h"
 #include "bsp/BspFile.h"
+#include "bsp/BspFormat.h"
+#include "bsp/MapInspection.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
-#include "cli/MapFileCheck.h"
 #include "cli/Sources.h"
 #include "entities/EntityLint.h"
 
@@ -45,6 +46,28 @@ void Report(const std::string& map, std::vector<LintFinding> findings, CMapRepor
     }
 }
 
+// A map's findings as check prints them: about the file (line 0), or at the line of the entity
+// text that the finding's offset falls on.
+std::vector<LintFinding> FileFindings(std::span<const std::uint8_t> image,
+                                      const MapInspection& inspection) {
+    std::vector<LintFinding> findings;
+    for (const MapFinding& finding : inspection.findings) {
+        int line = 0;
+        if (inspection.entityText && finding.lump == LUMP_ENTITIES && finding.offset) {
+            const auto* text = inspection.entityText->data();
+            const auto* at = reinterpret_cast<const char*>(image.data()) + *finding.offset;
+            if (at >= text && at <= text + inspection.entityText->size()) {
+                line = 1 + static_cast<int>(std::count(text, at, '\n'));
+            }
+        }
+        findings.push_back(
+            {line,
+             finding.severity == MapSeverity::Warning ? LintSeverity::Warning : LintSeverity::Error,
+             finding.message});
+    }
+    return findings;
+}
+
 }  // namespace
 
 int RunCheck(const CommandContext& context, const std::vector<std::string>& operands) {
@@ -67,12 +90,13 @@ int RunCheck(const CommandContext& context, const std::vector<std::string>& oper
             }
             return;
         }
-        MapFileCheck check = CheckMapFile(image);
+        const MapInspection inspection = InspectMap(image);
         std::vector<LintFinding> findings;
-        if (check.entityText) {
-            findings = LintEntityText(*check.entityText);
+        if (inspection.entityText) {
+            findings = LintEntityText(*inspection.entityText);
         }
-        findings.insert(findings.end(), check.findings.begin(), check.findings.end());
+        const std::vector<LintFinding> fileFindings = FileFindings(image, inspection);
+        findings.insert(findings.end(), fileFindings.begin(), fileFindings.end());
         Report(path, std::move(findings), report);
     });
 }

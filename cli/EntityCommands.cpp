@@ -1,7 +1,6 @@
 // show, census, find and delete-all: the dialog's entity commands on each map, run on the
 // in-memory editor with the same code the dialog runs.
 
-#include <cstdlib>
 #include <optional>
 
 #include "base/Format.h"
@@ -9,40 +8,42 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapWrite.h"
-#include "cli/ShownMap.h"
 #include "entities/EntitySearch.h"
+#include "entities/MemoryEditor.h"
+#include "entities/ShownMap.h"
 
 namespace entorra::cli {
 
 namespace {
 
-// Delete All's message as one line.
-class CLineSink final : public IMessageSink {
-public:
-    void ShowMessage(const std::string& text) override {
-        line = text;
-        for (char& c : line) {
-            if (c == '\n') {
-                c = ' ';
-            }
-        }
-        said = true;
-    }
-    std::string line;
-    bool said = false;
+// A map shown as the dialog shows it, on the editor in memory.
+struct CInMemory {
+    CInMemory(IMessageSink& sink, IFileSystem& fileSystem) : shown(editor, sink, fileSystem) {}
+    CMemoryEditor editor;
+    CShownMap shown;
 };
+
+// Delete All's message as one line.
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n') {
+            c = ' ';
+        }
+    }
+    return text;
+}
 
 }  // namespace
 
 int RunShow(const CommandContext& context, const std::vector<std::string>& operands) {
     const bool several = ExpandOperands(operands, context.recursive, context.sink).size() > 1;
     return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
-        CShownMap shown(report.Sink(), context.fileSystem);
-        if (!shown.Show(map)) {
+        CInMemory memory(report.Sink(), context.fileSystem);
+        if (!memory.shown.Show(map)) {
             report.Fail();
             return;
         }
-        const std::string_view text = shown.Editor().BorrowText();
+        const std::string_view text = memory.editor.BorrowText();
         report.figures["text"] = JsonText(text);
         if (several) {
             report.text = "==> " + map + " <==\r\n";
@@ -53,33 +54,28 @@ int RunShow(const CommandContext& context, const std::vector<std::string>& opera
 
 int RunCensus(const CommandContext& context, const std::vector<std::string>& operands) {
     return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
-        CShownMap shown(report.Sink(), context.fileSystem);
-        if (!shown.Show(map)) {
+        CInMemory memory(report.Sink(), context.fileSystem);
+        if (!memory.shown.Show(map)) {
             report.Fail();
             return;
         }
-        CFixedSearchString unused;
-        CEntitySearch search(shown.Editor(), unused, report.Sink());
-        // The dialog's order of evaluation.
-        const int vip = search.CountEntityBlocks("info_vip_start");
-        const int ct = search.CountEntityBlocks("info_player_start");
-        const int t = search.CountEntityBlocks("info_player_deathmatch");
-        report.figures["T"] = t;
-        report.figures["CT"] = ct;
-        report.figures["VIP"] = vip;
-        report.text = map + ": " + Format("T= %d CT= %d VIP= %d", t, ct, vip) + '\n';
+        const SpawnCensus& census = memory.shown.Census();
+        report.figures["T"] = census.t;
+        report.figures["CT"] = census.ct;
+        report.figures["VIP"] = census.vip;
+        report.text = map + ": " + memory.shown.CensusText() + '\n';
     });
 }
 
 int RunFind(const CommandContext& context, const std::string& searchString,
             const std::vector<std::string>& operands) {
     return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
-        CShownMap shown(report.Sink(), context.fileSystem);
-        if (!shown.Show(map)) {
+        CInMemory memory(report.Sink(), context.fileSystem);
+        if (!memory.shown.Show(map)) {
             report.Fail();
             return;
         }
-        CMemoryEditor& editor = shown.Editor();
+        CMemoryEditor& editor = memory.editor;
         CFixedSearchString source(searchString);
         CEntitySearch search(editor, source, report.Sink());
         Json blocks = Json::array();
@@ -113,32 +109,29 @@ int RunFind(const CommandContext& context, const std::string& searchString,
 int RunDeleteAll(const CommandContext& context, const std::string& searchString,
                  const std::vector<std::string>& operands, const WriteOptions& options) {
     return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
-        CShownMap shown(report.Sink(), context.fileSystem);
-        if (!shown.Show(map)) {
+        CInMemory memory(report.Sink(), context.fileSystem);
+        if (!memory.shown.Show(map)) {
             report.Fail();
             return;
         }
         CFixedSearchString source(searchString);
-        CLineSink said;
-        CEntitySearch search(shown.Editor(), source, said);
-        search.OnDeleteAll();
-        // The count, as Delete All reported it.
-        int deleted = 0;
-        if (said.said) {
-            deleted = std::atoi(said.line.c_str());
-        }
+        CEntitySearch search(memory.editor, source, report.Sink());
+        const int deleted = search.DeleteAll();
         report.figures["search"] = JsonText(searchString);
         report.figures["deleted"] = deleted;
-        report.text = map + ": " + (said.said ? said.line : std::string("nothing deleted")) + '\n';
-        if (!shown.Editor().IsModified()) {
-            const std::optional<std::uint32_t> checksum = MapChecksum(shown.File().Image());
+        report.text = map + ": " +
+                      (deleted > 0 ? OneLine(DeleteAllMessage(deleted, searchString))
+                                   : std::string("nothing deleted")) +
+                      '\n';
+        if (!memory.editor.IsModified()) {
+            const std::optional<std::uint32_t> checksum = MapChecksum(memory.shown.File().Image());
             const Json checksumJson = checksum ? Json(ChecksumText(*checksum)) : Json(nullptr);
             report.figures["checksumBefore"] = checksumJson;
             report.figures["checksumAfter"] = checksumJson;
             report.figures["written"] = false;
             return;
         }
-        WriteMap(context, shown.File(), map, shown.Editor().GetText(), options, report);
+        WriteMap(context, memory.shown.File(), map, memory.editor.GetText(), options, report);
     });
 }
 

@@ -2,8 +2,6 @@
 
 #include <memory>
 
-#include "bsp/BspFile.h"
-#include "entities/EntityText.h"
 #include "io/AtomicWrite.h"
 
 namespace entorra {
@@ -87,17 +85,6 @@ DumpWriteResult CEntityDumpLog::Write(const std::string& path, IMessageSink& sin
     }
     sink.ShowMessage(kDumpedMessage + written);
     return DumpWriteResult::Written;
-}
-
-std::optional<std::string> LoadEditorText(CBspFile& file, const std::string& path,
-                                          CEntityDumpLog& log) {
-    if (file.Load(path) != 0 || file.GetEntityText() == nullptr) {
-        return std::nullopt;
-    }
-    std::string editorText =
-        MakeEditorText(std::string_view(file.GetEntityText(), file.EntityTextLength()));
-    log.Append(editorText);
-    return editorText;
 }
 
 }  // namespace entorra

@@ -3,7 +3,6 @@
 // The entity dump log: with "-d" on the command line, the editor form of every map loaded
 // during the run is collected and written to one file when the dialog closes.
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,8 +11,6 @@
 #include "io/FileSystem.h"
 
 namespace entorra {
-
-class CBspFile;
 
 inline constexpr const char* kDumpedMessage =
     "A file of all entities read during this session was dumped to:\n";
@@ -49,10 +46,5 @@ private:
     bool m_bSwitchOn;
     std::string m_strLog;
 };
-
-// Loads a map for the editor: its entity text in editor form, added to the log first. Nothing
-// when the load failed (the map file object has shown why); the log is then unchanged.
-std::optional<std::string> LoadEditorText(CBspFile& file, const std::string& path,
-                                          CEntityDumpLog& log);
 
 }  // namespace entorra

@@ -250,4 +250,21 @@ int CBlockFinder::Find(int startOffset, int& blockStart, int& blockEnd) {
     return 0;
 }
 
+int CountEntityBlocks(std::string_view className, std::string_view text) {
+    const CSearchString prepared(className);
+    if (prepared.Empty()) {
+        return 0;
+    }
+    CBlockFinder finder(prepared, text);
+    int count = 0;
+    int position = 0;
+    int blockStart = 0;
+    int blockEnd = 0;
+    while (finder.Find(position, blockStart, blockEnd) == 0) {
+        ++count;
+        position = blockEnd + 1;
+    }
+    return count;
+}
+
 }  // namespace entorra

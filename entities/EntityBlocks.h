@@ -70,6 +70,10 @@ int FindEntityBlock(const CSearchString& searchString, std::string_view text, in
 int FindEntityBlock(std::string_view searchString, std::string_view text, int startOffset,
                     int& blockStart, int& blockEnd);
 
+// The entity blocks of `text` (the text before its NUL) that contain `className`: finds from
+// offset 0, each next one from one past the end of the block before. The spawn census.
+int CountEntityBlocks(std::string_view className, std::string_view text);
+
 // Repeated finds over one unchanged text. Gives exactly what FindEntityBlock gives, but
 // remembers how far it has looked for "{", so a run of finds at growing offsets reads each
 // byte a bounded number of times.

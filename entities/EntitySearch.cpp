@@ -8,6 +8,11 @@
 
 namespace entorra {
 
+std::string DeleteAllMessage(int count, std::string_view searchString) {
+    return Format("%d entities containing the string\n\"%s\"\nwere deleted.", count,
+                  std::string(searchString).c_str());
+}
+
 int CEntitySearch::GetSearchString(std::string& text) const {
     text = m_source.SearchString();
     const std::size_t nul = text.find('\0');
@@ -51,12 +56,28 @@ void CEntitySearch::OnDelete() {
     m_editor.ReplaceSelection("");
 }
 
+int CEntitySearch::DeleteAll() {
+    m_nSearchPosition = 0;
+    std::string searchString;
+    if (GetSearchString(searchString) < 1) {
+        return 0;
+    }
+    return DeleteAllOf(searchString);
+}
+
 void CEntitySearch::OnDeleteAll() {
     m_nSearchPosition = 0;
     std::string searchString;
     if (GetSearchString(searchString) < 1) {
         return;
     }
+    const int count = DeleteAllOf(searchString);
+    if (count > 0) {
+        m_sink.ShowMessage(DeleteAllMessage(count, searchString));
+    }
+}
+
+int CEntitySearch::DeleteAllOf(const std::string& searchString) {
     const CSearchString prepared(searchString);
 
     // Usually one plan covers every pass. When a pass leaves the search position past the end
@@ -84,28 +105,12 @@ void CEntitySearch::OnDeleteAll() {
         m_editor.ScrollCaret();
     }
     m_editor.EndUndoGroup();
-
-    if (count > 0) {
-        m_sink.ShowMessage(Format("%d entities containing the string\n\"%s\"\nwere deleted.", count,
-                                  searchString.c_str()));
-    }
+    return count;
 }
 
 int CEntitySearch::CountEntityBlocks(std::string_view className) {
     m_nSearchPosition = 0;
-    int count = 0;
-    const CSearchString prepared(className);
-    if (!prepared.Empty()) {
-        CBlockFinder finder(prepared, TextBeforeNul(m_editor.BorrowText()));
-        int blockStart = 0;
-        int blockEnd = 0;
-        while (finder.Find(m_nSearchPosition, blockStart, blockEnd) == 0) {
-            ++count;
-            m_nSearchPosition = blockEnd + 1;
-        }
-    }
-    m_nSearchPosition = 0;
-    return count;
+    return entorra::CountEntityBlocks(className, TextBeforeNul(m_editor.BorrowText()));
 }
 
 }  // namespace entorra

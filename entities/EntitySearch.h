@@ -30,6 +30,9 @@ private:
     std::string m_strText;
 };
 
+// What Delete All tells the user: "%d entities containing the string\n\"%s\"\nwere deleted.".
+std::string DeleteAllMessage(int count, std::string_view searchString);
+
 class CEntitySearch {
 public:
     CEntitySearch(IEntityEditor& editor, ISearchStringSource& source, IMessageSink& sink)
@@ -46,8 +49,10 @@ public:
     void OnFindNext();
     // Deletes the selection, whatever it is, and moves the search position back by its length.
     void OnDelete();
-    // Deletes every block that contains the search string as one undoable edit and reports
-    // the count.
+    // Deletes every block that contains the search string, as one undoable edit; the number of
+    // blocks deleted. An empty search string deletes nothing. The search position starts at 0.
+    int DeleteAll();
+    // DeleteAll, then the count reported when there was any (DeleteAllMessage).
     void OnDeleteAll();
 
     // Blocks of the editor's text that contain `className`; depends on nothing else. Leaves
@@ -59,6 +64,8 @@ public:
     void SetSearchPosition(int position) { m_nSearchPosition = position < 0 ? 0 : position; }
 
 private:
+    int DeleteAllOf(const std::string& searchString);
+
     IEntityEditor& m_editor;
     ISearchStringSource& m_source;
     IMessageSink& m_sink;

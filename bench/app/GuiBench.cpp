@@ -28,6 +28,7 @@
 #include "entities/EntityText.h"
 #include "folders/MapFolder.h"
 #include "tests/fixtures/MapBuilder.h"
+#include "tests/support/MemorySettingsStore.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ const std::string& DeleteAllText() {
 }
 
 struct CDialogRun {
-    CMemorySettingsStore settings;
+    entorra::testing::CMemorySettingsStore settings;
     CSilentPrompt prompt;
     CNoPicker picker;
     std::unique_ptr<CEntorraDlg> dialog;

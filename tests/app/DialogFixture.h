@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -17,11 +18,14 @@
 #include "app/EntorraDlg.h"
 #include "app/Resource.h"
 #include "app/ScintillaEditor.h"
+#include "bsp/BspFile.h"
+#include "entities/EntityBlocks.h"
 #include "entities/EntityText.h"
 #include "folders/MapFolder.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/MemorySettingsStore.h"
 #include "tests/support/TestSupport.h"
 
 namespace entorra::testing {
@@ -148,5 +152,25 @@ inline const char* const kSpawnText =
 inline const char* const kOtherText =
     "{\n\"classname\" \"worldspawn\"\n}\n"
     "{\n\"classname\" \"info_player_start\"\n\"target\" \"info_player_start\"\n}\n";
+
+// What CBspFile writes for an editor text into a copy of the map as it was.
+inline fixtures::Bytes ReferenceSave(const std::string& originalMap, std::string editorText,
+                                     const std::string& scratch) {
+    std::filesystem::copy_file(originalMap, scratch,
+                               std::filesystem::copy_options::overwrite_existing);
+    CRecordingSink sink;
+    CBspFile file(sink);
+    EXPECT_EQ(file.Load(scratch), 0);
+    EXPECT_EQ(file.Save(scratch, editorText), 0);
+    return fixtures::ReadFileBytes(scratch);
+}
+
+// The block FindEntityBlock finds, as the selection Find makes of it.
+inline TextSelection ExpectedBlock(const std::string& text, const std::string& what, int from) {
+    int start = 0;
+    int end = 0;
+    EXPECT_EQ(FindEntityBlock(what, text, from, start, end), 0) << what;
+    return {start, std::min(end + 3, static_cast<int>(text.size()))};
+}
 
 }  // namespace entorra::testing

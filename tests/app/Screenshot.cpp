@@ -14,6 +14,7 @@
 #include "app/Resource.h"
 #include "folders/MapFolder.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/support/MemorySettingsStore.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     using namespace entorra;
     testing::CScriptedPrompt prompt;
     testing::CScriptedPicker picker;
-    CMemorySettingsStore settings;
+    testing::CMemorySettingsStore settings;
     const StartTarget start = ResolveStartTarget(argv[1], '/');
     StoreMapFolder(settings, start.folder);
 

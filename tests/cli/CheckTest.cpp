@@ -4,7 +4,7 @@
 
 #include "base/ByteOrder.h"
 #include "bsp/BspFormat.h"
-#include "cli/MapFileCheck.h"
+#include "cli/Commands.h"
 #include "entities/EntityLint.h"
 #include "tests/cli/CliTestSupport.h"
 
@@ -87,65 +87,6 @@ TEST(EntityLint, KeepsTheBlocksAndPairsItRead) {
     EXPECT_EQ(parsed.entities[1].Find("classname"), nullptr);
 }
 
-fixtures::Bytes Patched(fixtures::Bytes image, std::size_t field, std::int32_t value) {
-    WriteInt32LE(image, field, value);
-    return image;
-}
-
-std::vector<std::string> Messages(const fixtures::Bytes& image) {
-    std::vector<std::string> messages;
-    for (const LintFinding& finding : CheckMapFile(image).findings) {
-        messages.push_back(Format("%d %s %s", finding.line, LintSeverityName(finding.severity),
-                                  finding.message.c_str()));
-    }
-    return messages;
-}
-
-TEST(MapFileCheck, FindsEachFaultOfTheFile) {
-    const fixtures::Bytes good = fixtures::MakeMap(testing::kEntities);
-    EXPECT_TRUE(CheckMapFile(good).findings.empty());
-    EXPECT_EQ(CheckMapFile(good).entityText, testing::kEntities);
-
-    EXPECT_EQ(
-        Messages(fixtures::Bytes(100, 0)),
-        (std::vector<std::string>{"0 error the file is shorter than the 124-byte map header"}));
-    EXPECT_EQ(Messages(Patched(good, kVersionOffset, 29)),
-              (std::vector<std::string>{"0 error BSP is version 29, not 30"}));
-
-    const auto offsetOf = [&](int lump) {
-        return fixtures::HeaderWord(good, LumpOffsetField(lump));
-    };
-    EXPECT_EQ(Messages(Patched(good, LumpLengthField(LUMP_NODES), 1 << 30)),
-              (std::vector<std::string>{Format(
-                  "0 error the nodes lump (offset %d, length 1073741824) lies outside the file "
-                  "of %zu bytes",
-                  offsetOf(LUMP_NODES), good.size())}));
-    EXPECT_EQ(Messages(Patched(good, LumpOffsetField(LUMP_VERTEXES), offsetOf(LUMP_PLANES))).at(0),
-              "0 error the planes lump overlaps the vertexes lump");
-    EXPECT_EQ(Messages(Patched(good, LumpOffsetField(LUMP_MODELS), 100)),
-              (std::vector<std::string>{"0 error the models lump overlaps the map header"}));
-
-    // The NUL just outside the lump's length: the engine would read past the text.
-    const std::int32_t length = fixtures::HeaderWord(good, LumpLengthField(LUMP_ENTITIES));
-    EXPECT_EQ(
-        Messages(Patched(good, LumpLengthField(LUMP_ENTITIES), length - 1)),
-        (std::vector<std::string>{Format(
-            "13 error a NUL missing: the entity lump has none within its %d bytes", length - 1)}));
-
-    // Unaligned lumps and a layout a save has to move.
-    const fixtures::Bytes loose =
-        fixtures::CMapBuilder().Order({1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 2, 0}).Build();
-    const std::vector<std::string> messages = Messages(loose);
-    ASSERT_FALSE(messages.empty());
-    const std::string leafs =
-        Format("0 warning the leafs lump starts at offset %d, not on a multiple of 4",
-               fixtures::HeaderWord(loose, LumpOffsetField(LUMP_LEAFS)));
-    EXPECT_NE(std::find(messages.begin(), messages.end(), leafs), messages.end());
-    EXPECT_EQ(messages.back(),
-              "0 warning the entity lump is not followed by the texture lump ending the file: a "
-              "save moves what lies behind the entity lump and keeps every byte");
-}
-
 class CheckCommand : public testing::CliTest {};
 
 TEST_F(CheckCommand, ReportsPerMapFailsOnErrorsAndWritesNothing) {
@@ -175,9 +116,25 @@ TEST_F(CheckCommand, ReportsPerMapFailsOnErrorsAndWritesNothing) {
     fixtures::WriteFileBytes(dir.File("v31.bsp"), fixtures::CMapBuilder().Version(31).Build());
     EXPECT_EQ(RunCheck(Context(), {dir.File("v31.bsp")}), 1);
     EXPECT_NE(out.str().find("error: BSP is version 31, not 30"), std::string::npos);
+    sink.messages.clear();
     EXPECT_EQ(RunCheck(Context(), {dir.File("none.bsp")}), 1);
+    // One message, from the map file object.
+    EXPECT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.Last(), "Error openning the file: " + dir.File("none.bsp") +
                                ".\nMake sure it isn't opened in another program.");
+}
+
+TEST_F(CheckCommand, AFindingInsideTheEntityTextHasItsLine) {
+    fixtures::Bytes image = fixtures::MakeMap(testing::kEntities);
+    // The NUL just outside the lump's length: the engine would read past the text.
+    const std::int32_t length = fixtures::HeaderWord(image, LumpLengthField(LUMP_ENTITIES));
+    WriteInt32LE(image, LumpLengthField(LUMP_ENTITIES), length - 1);
+    fixtures::WriteFileBytes(dir.File("m.bsp"), image);
+    EXPECT_EQ(RunCheck(Context(), {dir.File("m.bsp")}), 1);
+    EXPECT_EQ(out.str(),
+              Format("%s:13: error: a NUL missing: the entity lump has none within its %d bytes\n"
+                     "%s: 1 error(s), 0 warning(s)\n",
+                     dir.File("m.bsp").c_str(), length - 1, dir.File("m.bsp").c_str()));
 }
 
 }  // namespace

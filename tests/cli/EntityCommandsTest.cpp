@@ -98,6 +98,14 @@ TEST_F(EntityCommands, JsonHoldsTheDocumentedFields) {
     EXPECT_EQ(Json()[0]["blocks"][0]["start"], 76);
     EXPECT_EQ(Json()[0]["blocks"][0]["end"], 115);
 
+    // The count Delete All returns, for a map with matches and one without.
+    const std::string c = Map("c.bsp", "{\n\"classname\" \"light\"\n}\n");
+    EXPECT_EQ(RunDeleteAll(Context(1, true), "info_player_deathmatch", {a, c}, {.dryRun = true}),
+              0);
+    EXPECT_EQ(Json()[0]["deleted"], 2);
+    EXPECT_EQ(Json()[1]["deleted"], 0);
+    EXPECT_EQ(Json()[1]["written"], false);
+
     EXPECT_EQ(RunInfo(Context(1, true), {a}), 0);
     EXPECT_EQ(keysOf(Json()[0]), (Keys{"map", "ok", "version", "size", "lumps", "meetsFileOrder",
                                        "entityBytes", "entityBlocks", "checksum"}));

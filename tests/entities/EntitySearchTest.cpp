@@ -127,6 +127,9 @@ TEST_F(EntitySearchTest, AnEmptySearchStringOnlyResetsThePosition) {
         EXPECT_EQ(editor.GetSelection(), (TextSelection{5, 9}));
         EXPECT_FALSE(editor.HasFocus());
     }
+    search.SetSearchPosition(17);
+    EXPECT_EQ(search.DeleteAll(), 0);
+    EXPECT_EQ(search.SearchPosition(), 0);
     EXPECT_FALSE(editor.IsModified());
     EXPECT_TRUE(sink.messages.empty());
 }
@@ -168,56 +171,82 @@ TEST_F(EntitySearchTest, DeleteRemovesAHandMadeSelectionAndNeverGoesBelowZero) {
     EXPECT_EQ(search.SearchPosition(), 7);
 }
 
-TEST_F(EntitySearchTest, DeleteAllOfThreeBlocksReportsThreeAndOneUndoRestoresTheText) {
+TEST_F(EntitySearchTest, DeleteAllLeavesTheCaretWhereTheLastBlockStoodAndTheFocusAlone) {
     Show(kFileText);
-    const std::string shown = editor.GetText();
     search.OnDeleteAll();
-    EXPECT_EQ(editor.GetText(), "{\r\n\"classname\" \"light\"\r\n}\r\n");
-    ASSERT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.Last(),
-              "3 entities containing the string\n\"info_player_start\"\nwere deleted.");
     EXPECT_TRUE(editor.IsModified());
     EXPECT_FALSE(editor.HasFocus());
     // The last block stood at 27 in the shortened text, which its CR LF ended, so the
     // position went past the end (and the search from the top found nothing more).
     EXPECT_EQ(editor.GetSelection(), (TextSelection{27, 27}));
     EXPECT_EQ(search.SearchPosition(), 28);
+}
 
+struct DeleteAllCase {
+    const char* name;
+    std::string text;
+    const char* searchString;
+    std::string after;
+    int count;
+    int searchPosition;
+};
+
+class DeleteAllTest : public ::testing::TestWithParam<DeleteAllCase> {
+protected:
+    DeleteAllTest() {
+        editor.SetText(GetParam().text);
+        source.Set(GetParam().searchString);
+        search.SetSearchPosition(5);  // Delete All starts at the top whatever it was
+    }
+
+    CMemoryEditor editor;
+    CFixedSearchString source;
+    testing::CRecordingSink sink;
+    CEntitySearch search{editor, source, sink};
+};
+
+TEST_P(DeleteAllTest, ReportsTheCountAndOneUndoRestoresTheText) {
+    search.OnDeleteAll();
+    EXPECT_EQ(editor.GetText(), GetParam().after);
+    EXPECT_EQ(search.SearchPosition(), GetParam().searchPosition);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.Last(), std::to_string(GetParam().count) +
+                               " entities containing the string\n\"" + GetParam().searchString +
+                               "\"\nwere deleted.");
+    EXPECT_TRUE(editor.IsModified());
     editor.Undo();
-    EXPECT_EQ(editor.GetText(), shown);
+    EXPECT_EQ(editor.GetText(), GetParam().text);
     EXPECT_FALSE(editor.CanUndo());
 }
 
-TEST_F(EntitySearchTest, DeleteAllTakesAnOccurrenceBetweenBlocksWithBothBlocksInOnePass) {
-    editor.SetText("{\r\n\"a\"\r\n}\r\nstray\r\n{\r\n\"b\"\r\n}\r\n{\r\n\"c\"\r\n}\r\n");
-    source.Set("stray");
-    search.OnDeleteAll();
-    EXPECT_EQ(editor.GetText(), "{\r\n\"c\"\r\n}\r\n");
-    EXPECT_EQ(sink.Last(), "1 entities containing the string\n\"stray\"\nwere deleted.");
-    EXPECT_EQ(search.SearchPosition(), 1);
+TEST_P(DeleteAllTest, AsAValueGivesTheCountAndSaysNothing) {
+    EXPECT_EQ(search.DeleteAll(), GetParam().count);
+    EXPECT_EQ(editor.GetText(), GetParam().after);
+    EXPECT_EQ(search.SearchPosition(), GetParam().searchPosition);
+    EXPECT_TRUE(sink.messages.empty());
 }
 
-TEST_F(EntitySearchTest, DeleteAllTakesABlockThatEndsTheTextWhole) {
-    editor.SetText("{\"keep\"}\r\n{\"gone\"}");
-    source.Set("gone");
-    search.OnDeleteAll();
-    EXPECT_EQ(editor.GetText(), "{\"keep\"}\r\n");
-    // Block 10..17: position 21 lowered by the 8 characters the limited selection held.
-    EXPECT_EQ(search.SearchPosition(), 13);
-    EXPECT_EQ(sink.Last(), "1 entities containing the string\n\"gone\"\nwere deleted.");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Texts, DeleteAllTest,
+    ::testing::Values(
+        DeleteAllCase{"ThreeBlocks", MakeEditorText(kFileText), "info_player_start",
+                      "{\r\n\"classname\" \"light\"\r\n}\r\n", 3, 28},
+        // An occurrence between blocks takes both blocks, in one pass.
+        DeleteAllCase{"BetweenBlocks",
+                      "{\r\n\"a\"\r\n}\r\nstray\r\n{\r\n\"b\"\r\n}\r\n{\r\n\"c\"\r\n}\r\n", "stray",
+                      "{\r\n\"c\"\r\n}\r\n", 1, 1},
+        // Block 10..17: position 21 lowered by the 8 characters the limited selection held.
+        DeleteAllCase{"BlockEndsTheText", "{\"keep\"}\r\n{\"gone\"}", "gone", "{\"keep\"}\r\n", 1,
+                      13},
+        // Pass 1 takes "{x}ax" and joins "{" to "x}{"; pass 2 takes the last block up to the
+        // end of the text, which sends the search back to the top, where "{" + "x}" is a
+        // block now.
+        DeleteAllCase{"StartsOverPastTheEnd", "{{x}axx}{\r\nx}", "x", "", 3, 3}),
+    [](const ::testing::TestParamInfo<DeleteAllCase>& tested) { return tested.param.name; });
 
-TEST_F(EntitySearchTest, DeleteAllStartsOverWhenThePositionPassesTheEnd) {
-    // Pass 1 takes "{x}ax" and joins "{" to "x}{"; pass 2 takes the last block up to the end
-    // of the text, which sends the search back to the top, where "{" + "x}" is a block now.
-    editor.SetText("{{x}axx}{\r\nx}");
-    source.Set("x");
-    search.OnDeleteAll();
-    EXPECT_EQ(editor.GetText(), "");
-    EXPECT_EQ(search.SearchPosition(), 3);
-    EXPECT_EQ(sink.Last(), "3 entities containing the string\n\"x\"\nwere deleted.");
-    editor.Undo();
-    EXPECT_EQ(editor.GetText(), "{{x}axx}{\r\nx}");
+TEST(DeleteAllMessage, NamesTheCountAndTheStringOnLinesOfTheirOwn) {
+    EXPECT_EQ(DeleteAllMessage(12, "a \"b\" %d"),
+              "12 entities containing the string\n\"a \"b\" %d\"\nwere deleted.");
 }
 
 }  // namespace

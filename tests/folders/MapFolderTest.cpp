@@ -13,11 +13,13 @@
 #include "folders/MapFolder.h"
 #include "folders/Platform.h"
 #include "folders/SettingsStore.h"
+#include "tests/support/MemorySettingsStore.h"
 #include "tests/support/TestSupport.h"
 
 namespace entorra {
 namespace {
 
+using testing::CMemorySettingsStore;
 using testing::CRecordingSink;
 using testing::CTempDir;
 

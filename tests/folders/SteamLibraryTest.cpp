@@ -9,11 +9,13 @@
 #include "folders/MapFolder.h"
 #include "folders/SteamLibrary.h"
 #include "io/NativePath.h"
+#include "tests/support/MemorySettingsStore.h"
 #include "tests/support/TestSupport.h"
 
 namespace entorra {
 namespace {
 
+using testing::CMemorySettingsStore;
 using testing::CTempDir;
 using Paths = std::vector<std::string>;
 

@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <random>
 #include <stdexcept>
 
@@ -158,6 +159,20 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 }
 
 #endif
+
+std::string TestName(const std::string& description) {
+    std::string name;
+    bool wordStart = true;
+    for (const char c : description) {
+        if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
+            wordStart = true;
+            continue;
+        }
+        name += wordStart ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        wordStart = false;
+    }
+    return name;
+}
 
 std::filesystem::path SharedMapsFolder() {
     const std::filesystem::path folder(ENTORRA_REAL_MAPS_DIR);

@@ -41,6 +41,10 @@ private:
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                const std::string& stdoutPath, const std::string& stderrPath);
 
+// A parameterised case's description as a test name: its words run together, each capitalised,
+// everything but letters and digits dropped ("no NUL at all" -> "NoNULAtAll").
+std::string TestName(const std::string& description);
+
 // The folder of real maps beside the project, or an empty path when it is not there.
 std::filesystem::path SharedMapsFolder();
 std::vector<std::filesystem::path> SharedMaps();

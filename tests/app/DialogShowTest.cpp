@@ -1,0 +1,194 @@
+// Showing the chosen map (its text, title and census) and saving it.
+
+#include <QApplication>
+
+#include "bsp/FileText.h"
+#include "entities/MemoryEditor.h"
+#include "entities/ShownMap.h"
+#include "tests/app/DialogFixture.h"
+
+namespace entorra::testing {
+namespace {
+
+using DialogShow = DialogFixture;
+
+TEST_F(DialogShow, ShowsTheEditorFormTitleAndCensusOfTheChosenMap) {
+    WriteMap("de_a.bsp", kSpawnText);
+    Start();
+    Select("de_a.bsp");
+    EXPECT_EQ(Editor().GetText(), MakeEditorText(kSpawnText));
+    EXPECT_EQ(Title(), "Entities for map de_a.bsp");
+    EXPECT_EQ(Census(), "T= 2 CT= 3 VIP= 1");
+    EXPECT_FALSE(Editor().IsModified());
+    EXPECT_FALSE(Editor().CanUndo());
+    EXPECT_EQ(m_dlg->SearchPosition(), 0);
+    EXPECT_EQ(m_dlg->CurrentMapName(), "de_a.bsp");
+    EXPECT_EQ(m_dlg->CurrentMapPath(), m_folder + "de_a.bsp");
+    EXPECT_TRUE(m_prompt.messages.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+struct CensusCase {
+    const char* name;
+    const char* entityText;
+    const char* census;
+};
+
+class DialogCensus : public DialogFixture, public ::testing::WithParamInterface<CensusCase> {};
+
+TEST_P(DialogCensus, CountsBlocksNotOccurrencesAndAMissingClassAsZero) {
+    WriteMap("map.bsp", GetParam().entityText);
+    Start();
+    Select("map.bsp");
+    EXPECT_EQ(Census(), GetParam().census);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Maps, DialogCensus,
+    ::testing::Values(
+        CensusCase{"AllThree", kSpawnText, "T= 2 CT= 3 VIP= 1"},
+        CensusCase{"ClassNamedTwice", kOtherText, "T= 0 CT= 1 VIP= 0"},
+        CensusCase{"None", "{\n\"classname\" \"worldspawn\"\n}\n", "T= 0 CT= 0 VIP= 0"},
+        CensusCase{"FirstOutsideEveryBlock",
+                   "info_vip_start {\n\"classname\" \"info_vip_start\"\n}\n", "T= 0 CT= 0 VIP= 0"}),
+    [](const ::testing::TestParamInfo<CensusCase>& tested) { return tested.param.name; });
+
+TEST_F(DialogShow, AFailedLoadSaysWhyAndKeepsTheEditorAsItWas) {
+    WriteMap("good.bsp", kSpawnText);
+    fixtures::WriteFileBytes(m_folder + "old.bsp",
+                             fixtures::CMapBuilder().Version(29).EntityText(kOtherText).Build());
+    Start();
+    Select("good.bsp");
+    Select("old.bsp");
+    ASSERT_EQ(m_prompt.messages.size(), 1U);
+    EXPECT_EQ(m_prompt.messages[0], "BSP is version 29, not 30");
+    EXPECT_EQ(Title(), "No map loaded");
+    EXPECT_EQ(Editor().GetText(), MakeEditorText(kSpawnText));
+    EXPECT_EQ(Census(), "T= 2 CT= 3 VIP= 1");
+    EXPECT_FALSE(Editor().IsModified());
+    EXPECT_EQ(m_dlg->CurrentMapName(), "old.bsp");
+
+    // Nothing is loaded, so Save writes nothing and says nothing.
+    const fixtures::Bytes before = fixtures::ReadFileBytes(m_folder + "old.bsp");
+    Click(IDC_SAVE);
+    EXPECT_EQ(fixtures::ReadFileBytes(m_folder + "old.bsp"), before);
+    EXPECT_EQ(m_prompt.messages.size(), 2U);  // the selected map is tried again
+}
+
+TEST_F(DialogShow, ABigMapRaisesTheTextLimitToTwiceItsLengthAndASmallOneKeepsIt) {
+    const std::string big = fixtures::MakeEntityText(6000);
+    WriteMap("big.bsp", big);
+    WriteMap("small.bsp", kOtherText);
+    Start();
+    Select("big.bsp");
+    const int length = static_cast<int>(MakeEditorText(big).size());
+    ASSERT_GT(length, 250000);
+    EXPECT_EQ(Editor().GetTextLimit(), 2 * length);
+    Select("small.bsp");
+    EXPECT_EQ(Editor().GetTextLimit(), 2 * length);
+}
+
+TEST_F(DialogShow, BytesOfEveryKindShowAndSaveBackExactly) {
+    const std::string text =
+        "{\r\n\"classname\" \"worldspawn\"\r\n\"message\" \"caf\xe9 \x80\xff\xa0\"\r"
+        "\"wad\" \"a\rb\"\n}\n{\n\"classname\" \"light\"\r\r\n}\r\n";
+    const std::string map = WriteMap("bytes.bsp", text);
+    const std::string original = m_dir.File("original.bsp");
+    std::filesystem::copy_file(map, original);
+    Start();
+    Select("bytes.bsp");
+    const std::string shown = MakeEditorText(text);
+    ASSERT_EQ(Editor().GetText(), shown);
+    EXPECT_EQ(Editor().BorrowText(), shown);
+
+    Click(IDC_SAVE);
+    EXPECT_EQ(fixtures::ReadFileBytes(map), ReferenceSave(original, shown, m_dir.File("ref.bsp")));
+    const std::string saved = FileText(map);
+    EXPECT_NE(saved.find("caf\xe9 \x80\xff\xa0\"\r\"wad\" \"a\rb\"\n}\n{\n"), std::string::npos);
+    // Shown again as the file now stands.
+    std::string written = shown;
+    PrepareFileText(written);
+    EXPECT_EQ(Editor().GetText(), MakeEditorText(written));
+    ASSERT_EQ(m_prompt.messages.size(), 1U);
+    EXPECT_EQ(m_prompt.messages[0], "The file:  bytes.bsp\nwas saved!");
+}
+
+TEST_F(DialogShow, SaveWritesWhatTheMapFileObjectWritesAndShowsTheMapAgain) {
+    const std::string map = WriteMap("de_a.bsp", kSpawnText);
+    const std::string original = m_dir.File("original.bsp");
+    std::filesystem::copy_file(map, original);
+    m_bDump = true;
+    Start();
+    Select("de_a.bsp");
+    SetSearch("info_vip_start");
+    Click(IDC_FIND);
+    Click(IDC_DELETE);
+    const std::string edited = Editor().GetText();
+    ASSERT_TRUE(Editor().IsModified());
+
+    Click(IDC_SAVE);
+    EXPECT_EQ(fixtures::ReadFileBytes(map), ReferenceSave(original, edited, m_dir.File("ref.bsp")));
+    EXPECT_EQ(Editor().GetText(), edited);
+    EXPECT_FALSE(Editor().IsModified());
+    EXPECT_EQ(Census(), "T= 2 CT= 3 VIP= 0");
+    EXPECT_EQ(Title(), "Entities for map de_a.bsp");
+    EXPECT_EQ(m_dlg->SearchPosition(), 0);
+    // Shown twice: chosen, then again from the file after the save.
+    EXPECT_EQ(m_dlg->DumpLog().Text(), MakeEditorText(kSpawnText) + edited);
+}
+
+TEST_F(DialogShow, AFailedSaveKeepsTheEditsAndAnotherSaveCanWriteThem) {
+    const std::string map = WriteMap("de_a.bsp", kSpawnText);
+    Start();
+    Select("de_a.bsp");
+    Edit("\r\n");
+    const std::string edited = Editor().GetText();
+    const fixtures::Bytes before = fixtures::ReadFileBytes(map);
+
+    m_fileSystem.FailAt(FileStep::Write);
+    Click(IDC_SAVE);
+    ASSERT_TRUE(m_fileSystem.Triggered());
+    ASSERT_EQ(m_prompt.messages.size(), 1U);
+    EXPECT_EQ(m_prompt.messages[0].rfind("Error saving the file: de_a.bsp.", 0), 0U);
+    EXPECT_EQ(fixtures::ReadFileBytes(map), before);
+    EXPECT_EQ(Editor().GetText(), edited);
+    EXPECT_TRUE(Editor().IsModified());
+
+    Click(IDC_SAVE);
+    EXPECT_EQ(m_prompt.messages.back(), "The file:  de_a.bsp\nwas saved!");
+    EXPECT_FALSE(Editor().IsModified());
+    EXPECT_NE(fixtures::ReadFileBytes(map), before);
+}
+
+TEST_F(DialogShow, RealMapsShowTheirTextAndCensusAndSaveAsTheMapFileObjectWrites) {
+    const auto maps = SharedMaps();
+    if (maps.empty()) {
+        GTEST_SKIP() << "no shared maps";
+    }
+    for (const auto& map : maps) {
+        std::filesystem::copy_file(map, m_folder + map.filename().string());
+    }
+    Start();
+    for (const auto& map : maps) {
+        const std::string name = map.filename().string();
+        SCOPED_TRACE(name);
+        Select(name);
+        CRecordingSink sink;
+        CBspFile file(sink);
+        ASSERT_EQ(file.Load(map.string()), 0);
+        const std::string expected =
+            MakeEditorText(std::string_view(file.GetEntityText(), file.EntityTextLength()));
+        ASSERT_EQ(Editor().GetText(), expected);
+
+        CMemoryEditor model(expected);
+        EXPECT_EQ(Census(), SpawnCensusText(CountSpawnCensus(model)));
+
+        Click(IDC_SAVE);
+        EXPECT_EQ(fixtures::ReadFileBytes(m_folder + name),
+                  ReferenceSave(map.string(), expected, m_dir.File("ref.bsp")));
+    }
+    EXPECT_EQ(m_prompt.messages.size(), maps.size());  // one "was saved!" each
+}
+
+}  // namespace
+}  // namespace entorra::testing
