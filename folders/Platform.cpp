@@ -28,6 +28,7 @@ PlatformRules WindowsRules() {
     PlatformRules rules;
     rules.separator = '\\';
     rules.valueBufferSize = 260;
+    rules.valueBufferInUtf16 = true;
     rules.defaultMapFolder = "C:\\Sierra\\Counter-Strike\\cstrike\\maps\\";
     rules.steamRootFromSettings = true;
     rules.steamRoots = {"C:\\Program Files (x86)\\Steam"};

@@ -231,7 +231,7 @@ std::vector<std::string> SteamRoots(ISettingsStore& store, const PlatformRules& 
     std::string steamPath;
     if (rules.steamRootFromSettings &&
         ReadRegistryString(store, SettingsRoot::CurrentUser, kSteamKey, kSteamPathValue, steamPath,
-                           rules.valueBufferSize)) {
+                           rules.valueBufferSize, rules.valueBufferInUtf16)) {
         roots.push_back(steamPath);
     }
     roots.insert(roots.end(), rules.steamRoots.begin(), rules.steamRoots.end());
