@@ -100,6 +100,10 @@ bool Widen(const std::string& path, std::wstring& wide) {
     return true;
 }
 
+// What a replaced file hands on to the new one.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 // ReadFile and WriteFile take 32-bit counts.
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
@@ -376,10 +380,15 @@ public:
         if (!Widen(tempPath, wideTemp) || !Widen(finalPath, wideFinal)) {
             RaiseLast("ReplaceFileW");
         }
-        // Neither call may put a file in a folder's place (Wine's would, for an empty one).
         const DWORD attributes = ::GetFileAttributesW(wideFinal.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            Raise("ReplaceFileW", ERROR_ACCESS_DENIED);
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            // A folder is not replaced by a file, nor is a read-only file replaced: Windows
+            // refuses both, and so must Wine, which would do either.
+            if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+                Raise("ReplaceFileW", ERROR_ACCESS_DENIED);
+            }
+            // The new file takes the map's attributes first, so that they survive a move too.
+            ::SetFileAttributesW(wideTemp.c_str(), attributes & kKeptAttributes);
         }
         ReleaseHold(HoldKey(wideFinal));
         // ReplaceFileW keeps the map's attributes, ACLs and streams; it needs the map to exist
