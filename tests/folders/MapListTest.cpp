@@ -33,7 +33,7 @@ constexpr char kSeparator = '/';
 #endif
 
 void Touch(const std::string& path) {
-    std::ofstream(path, std::ios::binary) << "x";
+    std::ofstream(PathFromUtf8(path), std::ios::binary) << "x";
 }
 
 class MapList : public ::testing::Test {
@@ -116,6 +116,35 @@ TEST_F(MapList, ADoubledSeparatorStillLists) {
     Touch(dir.File("a.bsp"));
     EXPECT_EQ(ListMapFiles(MapPattern(Folder() + kSeparator)), Names{"a.bsp"});
 }
+
+#if defined(_WIN32)
+// Windows: hidden, system and read-only maps are listed like any other, names outside ASCII
+// come back in UTF-8, a folder given with forward slashes lists as well.
+TEST_F(MapList, WindowsListsMapsOfEveryAttributeAndNameInTheBackslashFolder) {
+    const std::string russian = "\xD0\xBA\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0.BSP";  // карта
+    const std::string chinese = "\xE5\x9C\xB0\xE5\x9B\xBE.bsp";                  // 地图
+    for (const std::string& name :
+         {std::string("hidden.bsp"), std::string("system.Bsp"), std::string("readonly.bsp"),
+          russian, chinese, std::string("notes.txt")}) {
+        Touch(dir.File(name));
+    }
+    const auto attribute = [&](const char* name, DWORD value) {
+        ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(dir.File(name)).c_str(), value));
+    };
+    attribute("hidden.bsp", FILE_ATTRIBUTE_HIDDEN);
+    attribute("system.Bsp", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+    attribute("readonly.bsp", FILE_ATTRIBUTE_READONLY);
+    std::filesystem::create_directories(PathFromUtf8(dir.File("folder.bsp")));
+
+    const Names expected{"hidden.bsp", "readonly.bsp", "system.Bsp", russian, chinese};
+    EXPECT_EQ(Folder().back(), '\\');
+    EXPECT_EQ(List(), expected);
+    std::string forward = Folder();
+    std::replace(forward.begin(), forward.end(), '\\', '/');
+    EXPECT_EQ(ListMapFiles(MapPattern(forward)), expected);
+    attribute("readonly.bsp", FILE_ATTRIBUTE_NORMAL);
+}
+#endif
 
 TEST(MapNameOrder, AlphabeticalWithoutRegardToCaseAndStable) {
     Names names{"b.bsp", "A.bsp", "a.bsp", "C.bsp", "ab.bsp", "a_b.bsp", "\xE9t\xE9.bsp", "Z.bsp"};
