@@ -1,7 +1,9 @@
 #include "bsp/BspFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -87,56 +89,70 @@ void CBspFile::Show() {
     m_sink.ShowMessage(m_strMessage);
 }
 
-int CBspFile::Load(std::string path) {
-    std::unique_ptr<IFile> file;
+std::span<const std::uint8_t> MapImage::Bytes() const {
+    return {bytes.get(), size};
+}
+
+Result<MapImage> ReadMapFile(IFileSystem& fileSystem, const std::string& path) {
+    const auto failure = [&](const char* message, int code) {
+        return Failure{Format(message, path.c_str()), code};
+    };
+    Result<std::unique_ptr<IFile>> opened = fileSystem.OpenExclusive(path);
+    if (!opened) {
+        return failure(kOpenFailed, opened.Error().code);
+    }
+    IFile& file = **opened;
     try {
-        file = m_fileSystem.OpenExclusive(path);
-        if (!file) {
-            throw CheckFailed{Format(kOpenFailed, path.c_str())};
-        }
         std::uint64_t size = 0;
         try {
-            size = file->Size();
-        } catch (const CFileError&) {
-            throw CheckFailed{Format(kSizeFailed, path.c_str())};
+            size = file.Size();
+        } catch (const CFileError& error) {
+            return failure(kSizeFailed, error.ErrorCode());
         }
-        ReleaseImage();
         if (size > kMaxMapSize) {
-            throw CheckFailed{
-                Format("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
-                       path.c_str())};
+            return failure("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
+                           EFBIG);
         }
-        m_nImageSize = static_cast<std::uint32_t>(size);
+        MapImage image;
+        image.size = static_cast<std::uint32_t>(size);
         // Spare room lets a save with a longer text update the image in place; pages never
         // touched cost nothing.
-        m_nImageCapacity = m_nImageSize + m_nImageSize / 16 + (64u << 10);
-        m_pImage = std::make_unique_for_overwrite<std::uint8_t[]>(m_nImageCapacity);
+        image.capacity = image.size + image.size / 16 + (64u << 10);
+        image.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(image.capacity);
         // A file that shrank while being read would leave part of the image undefined.
-        if (file->Read(m_pImage.get(), m_nImageSize) != m_nImageSize) {
-            throw CheckFailed{};
+        if (file.Read(image.bytes.get(), image.size) != image.size) {
+            return failure(kLoadFailed, 0);
         }
-        file->Close();
+        file.Close();
+        return image;
+    } catch (const CFileError& error) {
+        return failure(kLoadFailed, error.ErrorCode());
+    } catch (const std::bad_alloc&) {
+        return failure(kLoadFailed, ENOMEM);
+    }
+}
 
-        const MapInspection inspection =
-            InspectMap(std::span<const std::uint8_t>(m_pImage.get(), m_nImageSize));
-        if (const MapFinding* refusal = inspection.FirstFatal()) {
-            throw CheckFailed{RefusalMessage(*refusal, path)};
-        }
-        m_nEntityTextLength = inspection.entityText->size();
-        m_bLoaded = true;
-        return 0;
-    } catch (const CheckFailed& failure) {
-        m_strMessage = failure.message ? *failure.message : Format(kLoadFailed, path.c_str());
-    } catch (const std::exception&) {
-        // A failed read or close, or no memory for the image.
-        m_strMessage = Format(kLoadFailed, path.c_str());
-    }
-    if (file) {
-        file->Abort();
-    }
-    Show();
+int CBspFile::Load(std::string path) {
+    // A failed load drops the map loaded before, as a successful one replaces it.
     ReleaseImage();
-    return 1;
+    Result<MapImage> read = ReadMapFile(m_fileSystem, path);
+    if (!read) {
+        m_strMessage = read.Error().message;
+        Show();
+        return 1;
+    }
+    const MapInspection inspection = InspectMap(read->Bytes());
+    if (const MapFinding* refusal = inspection.FirstFatal()) {
+        m_strMessage = RefusalMessage(*refusal, path);
+        Show();
+        return 1;
+    }
+    m_nEntityTextLength = inspection.entityText->size();
+    m_nImageSize = read->size;
+    m_nImageCapacity = read->capacity;
+    m_pImage = std::move(read->bytes);
+    m_bLoaded = true;
+    return 0;
 }
 
 int CBspFile::Save(std::string path, std::string& entityText) {
@@ -147,10 +163,11 @@ int CBspFile::Save(std::string path, std::string& entityText) {
     std::unique_ptr<IFile> hold;
     try {
         const std::string target = m_fileSystem.ResolveLinks(path);
-        hold = m_fileSystem.HoldForReplace(target);
-        if (!hold) {
+        Result<std::unique_ptr<IFile>> held = m_fileSystem.HoldForReplace(target);
+        if (!held) {
             throw CheckFailed{};
         }
+        hold = std::move(held).Value();
         PrepareFileText(entityText);
 
         SaveLayout layout;

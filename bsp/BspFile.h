@@ -11,9 +11,23 @@
 #include <string>
 
 #include "base/MessageSink.h"
+#include "base/Result.h"
 #include "io/FileSystem.h"
 
 namespace entorra {
+
+// A map file's bytes, read whole, with spare room behind them for a save to grow into.
+struct MapImage {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::uint32_t size = 0;
+    std::size_t capacity = 0;
+
+    std::span<const std::uint8_t> Bytes() const;
+};
+
+// Reads the whole map file at path, held exclusively while it is read; its bytes are not
+// inspected. The failure's message is the one the map file object shows for it.
+Result<MapImage> ReadMapFile(IFileSystem& fileSystem, const std::string& path);
 
 class CBspFile {
 public:

@@ -1,113 +1,22 @@
 #include "cli/Batch.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <ostream>
-#include <set>
 #include <thread>
 
 #include "base/Format.h"
 #include "cli/Json.h"
-#include "folders/MapList.h"
-#include "io/FileIdentity.h"
-#include "io/NativePath.h"
+#include "cli/Operands.h"
+#include "cli/ProgressBar.h"
 
 namespace entorra::cli {
-namespace fs = std::filesystem;
 
 namespace {
-
-#if defined(_WIN32)
-constexpr char kSeparator = '\\';
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/' || c == ':';
-}
-#else
-constexpr char kSeparator = '/';
-bool IsSeparator(char c) {
-    return c == '/';
-}
-#endif
-
-void AddFolder(const fs::path& folder, bool recursive, std::vector<std::string>& maps,
-               IMessageSink& sink, bool& any) {
-    std::string prefix = Utf8FromPath(folder);
-    if (!prefix.empty() && !IsSeparator(prefix.back())) {
-        prefix += kSeparator;
-    }
-    for (const std::string& name : ListMapFiles(MapPattern(prefix))) {
-        maps.push_back(MapPath(prefix, name));
-        any = true;
-    }
-    if (!recursive) {
-        return;
-    }
-    // Subfolders in the map list's order; links to folders are not followed, so no loop.
-    std::vector<std::string> subfolders;
-    std::error_code error;
-    fs::directory_iterator entries(folder, error);
-    for (const fs::directory_iterator end; !error && entries != end; entries.increment(error)) {
-        std::error_code typeError;
-        if (entries->is_directory(typeError) && !entries->is_symlink(typeError)) {
-            subfolders.push_back(Utf8FromPath(entries->path().filename()));
-        }
-    }
-    if (error) {
-        sink.ShowMessage(Format("Error reading the folder: %s.", Utf8FromPath(folder).c_str()));
-    }
-    std::sort(subfolders.begin(), subfolders.end(), MapNameLess);
-    for (const std::string& name : subfolders) {
-        AddFolder(PathFromUtf8(prefix + name), recursive, maps, sink, any);
-    }
-}
-
-// Draws "[=====     ] 37/1000" on a terminal, at most a few times a second.
-class CProgressBar {
-public:
-    CProgressBar(std::ostream* stream, std::size_t total) : m_stream(stream), m_nTotal(total) {}
-
-    void Update(std::size_t done) {
-        if (m_stream == nullptr) {
-            return;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (done != m_nTotal && m_bDrawn && now - m_lastDraw < std::chrono::milliseconds(100)) {
-            return;
-        }
-        m_lastDraw = now;
-        constexpr std::size_t kWidth = 30;
-        const std::size_t filled = m_nTotal == 0 ? kWidth : done * kWidth / m_nTotal;
-        *m_stream << "\r[" << std::string(filled, '=') << std::string(kWidth - filled, ' ') << "] "
-                  << done << '/' << m_nTotal << std::flush;
-        m_bDrawn = true;
-    }
-
-    // Takes the bar off the line before anything else is printed.
-    void Clear() {
-        if (m_stream != nullptr && m_bDrawn) {
-            *m_stream << "\r\033[K" << std::flush;
-            m_bDrawn = false;
-        }
-    }
-
-private:
-    std::ostream* m_stream;
-    std::size_t m_nTotal;
-    bool m_bDrawn = false;
-    std::chrono::steady_clock::time_point m_lastDraw;
-};
 
 void RunTask(const MapTask& task, std::size_t index, CMapReport& report) {
     try {
@@ -118,40 +27,6 @@ void RunTask(const MapTask& task, std::size_t index, CMapReport& report) {
 }
 
 }  // namespace
-
-std::vector<std::string> ExpandOperands(const std::vector<std::string>& operands, bool recursive,
-                                        IMessageSink& sink) {
-    std::vector<std::string> expanded;
-    for (const std::string& operand : operands) {
-        std::error_code error;
-        if (fs::is_directory(PathFromUtf8(operand), error)) {
-            bool any = false;
-            AddFolder(PathFromUtf8(operand), recursive, expanded, sink, any);
-            if (!any) {
-                sink.ShowMessage(Format("No maps in the folder: %s.", operand.c_str()));
-            }
-        } else {
-            expanded.push_back(operand);
-        }
-    }
-    // One operand lists each file once (a folder's entries are unique); from several, a file
-    // is known by its identity, whatever path names it, or else by its path.
-    if (operands.size() <= 1) {
-        return expanded;
-    }
-    std::vector<std::string> maps;
-    std::set<FileId> seenFiles;
-    std::set<std::string> seenPaths;
-    for (std::string& map : expanded) {
-        const std::optional<FileId> identity = IdentifyFile(map);
-        const bool fresh =
-            identity ? seenFiles.insert(*identity).second : seenPaths.insert(map).second;
-        if (fresh) {
-            maps.push_back(std::move(map));
-        }
-    }
-    return maps;
-}
 
 CMapReport::CMapReport(std::string map) : m_strMap(std::move(map)) {}
 
@@ -265,14 +140,6 @@ int RunBatch(const CommandContext& context, const std::vector<std::string>& item
     return status;
 }
 
-void TuneAllocatorForBatches() {
-#if defined(__GLIBC__)
-    // Up to the size of the largest maps; larger blocks are still mapped on their own.
-    mallopt(M_MMAP_THRESHOLD, 256 << 20);
-    mallopt(M_TRIM_THRESHOLD, 512 << 20);
-#endif
-}
-
 int NoMaps(const CommandContext& context) {
     context.sink.ShowMessage("No maps to work on.");
     if (context.json) {
@@ -282,8 +149,12 @@ int NoMaps(const CommandContext& context) {
 }
 
 int RunOnMaps(const CommandContext& context, const std::vector<std::string>& operands,
-              const std::function<void(const std::string& map, CMapReport& report)>& task) {
-    const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
+              const MapPathTask& task) {
+    return RunOnMapList(context, ExpandOperands(operands, context.recursive, context.sink), task);
+}
+
+int RunOnMapList(const CommandContext& context, const std::vector<std::string>& maps,
+                 const MapPathTask& task) {
     if (maps.empty()) {
         return NoMaps(context);
     }

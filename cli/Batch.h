@@ -1,8 +1,8 @@
 #pragma once
 
-// Runs one command over many maps: operands expanded to maps, maps worked on in parallel,
-// each map's output held back until every map before it has been printed, so that the output
-// is the same for any number of jobs.
+// Runs one command over many maps: maps worked on in parallel, each map's output held back
+// until every map before it has been printed, so that the output is the same for any number
+// of jobs.
 
 #include <cstddef>
 #include <functional>
@@ -31,13 +31,6 @@ struct CommandContext {
     // Whether out is the terminal the bar is drawn on.
     bool outputOnTerminal = false;
 };
-
-// Maps and folders to maps: a folder gives its *.bsp files (matched without regard to case,
-// sorted), with `recursive` those of its subfolders too, each folder's maps before its
-// subfolders'. Other operands are taken as maps in the order given, so that one that does not
-// exist fails as a map. The same file named twice is worked on once.
-std::vector<std::string> ExpandOperands(const std::vector<std::string>& operands, bool recursive,
-                                        IMessageSink& sink);
 
 // One map's share of a command's output.
 class CMapReport {
@@ -85,16 +78,17 @@ using MapTask = std::function<void(std::size_t index, CMapReport& report)>;
 int RunBatch(const CommandContext& context, const std::vector<std::string>& items,
              const MapTask& task);
 
-// Map images are a little over a megabyte each. The allocator would map and unmap each from
-// the system, and every unmap stops the other jobs' threads to flush their address caches;
-// kept in the heap, the memory of one map is reused for the next. Called once at start.
-void TuneAllocatorForBatches();
-
 // Says that the operands gave no map (an empty JSON array with --json); returns 1.
 int NoMaps(const CommandContext& context);
 
-// Maps from operands, then RunBatch; 1 without running anything when there is no map at all.
+using MapPathTask = std::function<void(const std::string& map, CMapReport& report)>;
+
+// Maps from operands (ExpandOperands), then RunOnMapList.
 int RunOnMaps(const CommandContext& context, const std::vector<std::string>& operands,
-              const std::function<void(const std::string& map, CMapReport& report)>& task);
+              const MapPathTask& task);
+
+// RunBatch over maps already expanded; 1 without running anything when there is none.
+int RunOnMapList(const CommandContext& context, const std::vector<std::string>& maps,
+                 const MapPathTask& task);
 
 }  // namespace entorra::cli

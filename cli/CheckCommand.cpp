@@ -79,17 +79,13 @@ int RunCheck(const CommandContext& context, const std::vector<std::string>& oper
             }
             return;
         }
-        std::vector<std::uint8_t> image;
-        if (!ReadWholeFile(context.fileSystem, path, image)) {
-            // The map file object's own message says why.
-            CBspFile file(report.Sink(), context.fileSystem);
-            if (file.Load(path) != 0) {
-                report.Fail();
-            } else {
-                report.Fail(Format("Error openning the file: %s.\n", path.c_str()));
-            }
+        Result<MapImage> read = ReadMapFile(context.fileSystem, path);
+        if (!read) {
+            // The map file object's own words for it.
+            report.Fail(read.Error().message);
             return;
         }
+        const std::span<const std::uint8_t> image = read->Bytes();
         const MapInspection inspection = InspectMap(image);
         std::vector<LintFinding> findings;
         if (inspection.entityText) {

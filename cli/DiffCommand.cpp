@@ -7,6 +7,7 @@
 #include "base/Format.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/Operands.h"
 #include "cli/Sources.h"
 #include "entities/EntityLint.h"
 #include "io/NativePath.h"

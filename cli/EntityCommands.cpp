@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapWrite.h"
+#include "cli/Operands.h"
 #include "entities/EntitySearch.h"
 #include "entities/MemoryEditor.h"
 #include "entities/ShownMap.h"
@@ -36,8 +37,9 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 int RunShow(const CommandContext& context, const std::vector<std::string>& operands) {
-    const bool several = ExpandOperands(operands, context.recursive, context.sink).size() > 1;
-    return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
+    const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
+    const bool several = maps.size() > 1;
+    return RunOnMapList(context, maps, [&](const std::string& map, CMapReport& report) {
         CInMemory memory(report.Sink(), context.fileSystem);
         if (!memory.shown.Show(map)) {
             report.Fail();

@@ -1,11 +1,10 @@
 #include "cli/Sources.h"
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "base/Format.h"
 #include "bsp/BspFile.h"
+#include "io/FileRead.h"
 #include "io/NativePath.h"
 
 namespace entorra::cli {
@@ -18,35 +17,15 @@ bool IsEntityFileName(const std::string& path) {
     return extension == ".ent";
 }
 
-bool ReadWholeFile(IFileSystem& fileSystem, const std::string& path,
-                   std::vector<std::uint8_t>& bytes) {
-    try {
-        const std::unique_ptr<IFile> file = fileSystem.OpenExclusive(path);
-        if (!file) {
-            return false;
-        }
-        const std::uint64_t size = file->Size();
-        if (size > kMaxReadSize) {
-            return false;
-        }
-        bytes.resize(static_cast<std::size_t>(size));
-        const std::size_t got = file->Read(bytes.data(), bytes.size());
-        file->Close();
-        return got == bytes.size();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 bool ReadEntityTextOf(const CommandContext& context, const std::string& path, CMapReport& report,
                       std::string& text) {
     if (IsEntityFileName(path)) {
-        std::ifstream input(PathFromUtf8(path), std::ios::binary);
-        text.assign(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>());
-        if (!input.is_open() || input.bad()) {
-            report.Fail(Format("Error reading the entity file: %s.", path.c_str()));
+        Result<std::string> read = ReadTextFile(context.fileSystem, path);
+        if (!read) {
+            report.Fail(Format(kEntityFileUnread, path.c_str()));
             return false;
         }
+        text = std::move(read).Value();
         return true;
     }
     CBspFile file(report.Sink(), context.fileSystem);

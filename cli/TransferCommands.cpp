@@ -1,8 +1,6 @@
 // export and import: the entity text between a map and a plain text file.
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 #include "base/Format.h"
@@ -10,8 +8,11 @@
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapWrite.h"
+#include "cli/Operands.h"
+#include "cli/Sources.h"
 #include "entities/EntityLint.h"
 #include "io/AtomicWrite.h"
+#include "io/FileRead.h"
 #include "io/NativePath.h"
 
 namespace entorra::cli {
@@ -119,12 +120,12 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
         report.figures["entityFile"] = JsonText(source);
         report.text = source + " -> " + map + '\n';
 
-        std::ifstream input(PathFromUtf8(source), std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-        if (!input.is_open() || input.bad()) {
-            report.Fail(Format("Error reading the entity file: %s.", source.c_str()));
+        Result<std::string> read = ReadTextFile(context.fileSystem, source);
+        if (!read) {
+            report.Fail(Format(kEntityFileUnread, source.c_str()));
             return;
         }
+        std::string text = std::move(read).Value();
 
         // A typo in the text can stop the server when it loads the map: refuse it first.
         const std::vector<LintFinding> findings = LintEntityText(text);

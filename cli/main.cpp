@@ -3,6 +3,7 @@
 #include <iostream>
 #include <thread>
 
+#include "cli/AllocatorTuning.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/ConsoleSink.h"

@@ -4,8 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
+#include <optional>
+#include <random>
 #include <string>
 
 #include "io/FileSystem.h"
@@ -14,8 +15,7 @@ namespace entorra {
 namespace {
 
 [[noreturn]] void Raise(const char* operation) {
-    const int code = errno;
-    throw CFileError(std::string(operation) + ": " + std::strerror(code), code);
+    throw CFileError(SystemFailure(operation, errno));
 }
 
 class CPosixFile final : public IFile {
@@ -112,21 +112,25 @@ public:
 // non-blocking exclusive lock: files here have no share modes, so the lock stands in for them.
 // O_NONBLOCK stays set; it changes nothing for regular files. The file status taken here also
 // gives the size, so no second one is needed.
-int OpenRegularLocked(const std::string& path, std::int64_t& size) {
+Result<std::unique_ptr<IFile>> OpenRegularLocked(const std::string& path) {
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0) {
-        return -1;
+        return SystemFailure("open", errno);
     }
+    std::optional<Failure> failure;
     struct stat status {};
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
-        flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-        const int code = errno;
-        ::close(descriptor);
-        errno = code;
-        return -1;
+    if (fstat(descriptor, &status) != 0) {
+        failure = SystemFailure("fstat", errno);
+    } else if (!S_ISREG(status.st_mode)) {
+        failure = Failure{"not a regular file", S_ISDIR(status.st_mode) ? EISDIR : EINVAL};
+    } else if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        failure = SystemFailure("flock", errno);
     }
-    size = static_cast<std::int64_t>(status.st_size);
-    return descriptor;
+    if (failure) {
+        ::close(descriptor);
+        return *std::move(failure);
+    }
+    return std::make_unique<CPosixFile>(descriptor, static_cast<std::int64_t>(status.st_size));
 }
 
 std::string FolderOf(const std::string& path) {
@@ -142,53 +146,75 @@ std::string BaseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Six characters a temporary name differs by, as mkstemp's.
+std::string RandomSuffix() {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof(kLetters) - 2);
+    std::string suffix(6, ' ');
+    for (char& c : suffix) {
+        c = kLetters[pick(generator)];
+    }
+    return suffix;
+}
+
 class CPosixFileSystem final : public IFileSystem {
 public:
-    std::unique_ptr<IFile> OpenExclusive(const std::string& path) override {
-        std::int64_t size = 0;
-        const int descriptor = OpenRegularLocked(path, size);
-        if (descriptor < 0) {
-            return nullptr;
-        }
-        return std::make_unique<CPosixFile>(descriptor, size);
+    Result<std::unique_ptr<IFile>> OpenExclusive(const std::string& path) override {
+        return OpenRegularLocked(path);
     }
 
-    std::unique_ptr<IFile> HoldForReplace(const std::string& path) override {
-        std::int64_t size = 0;
-        const int descriptor = OpenRegularLocked(path, size);
-        if (descriptor >= 0) {
-            return std::make_unique<CPosixFile>(descriptor, size);
+    Result<std::unique_ptr<IFile>> OpenForReading(const std::string& path) override {
+        const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (descriptor < 0) {
+            return SystemFailure("open", errno);
         }
-        if (errno == ENOENT) {
+        struct stat status {};
+        if (fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+            ::close(descriptor);
+            return Failure{"not a file: a folder", EISDIR};
+        }
+        return std::make_unique<CPosixFile>(descriptor);
+    }
+
+    Result<std::unique_ptr<IFile>> HoldForReplace(const std::string& path) override {
+        Result<std::unique_ptr<IFile>> held = OpenRegularLocked(path);
+        if (!held && held.Error().code == ENOENT) {
             return std::make_unique<CNoFile>();
         }
-        return nullptr;
+        return held;
     }
 
-    std::unique_ptr<IFile> CreateTemporaryBeside(const std::string& finalPath,
-                                                 std::string& tempPath) override {
-        std::string pattern = FolderOf(finalPath) + "/." + BaseNameOf(finalPath) + ".XXXXXX";
-        const int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (descriptor < 0) {
-            return nullptr;
+    Result<TemporaryFile> CreateTemporaryBeside(const std::string& finalPath,
+                                                const std::string& permissionsOf) override {
+        // The mode is given to open, never read from the process: the umask is process-wide
+        // and other threads create files meanwhile. A mode copied from a file is set exactly.
+        struct stat model {};
+        const bool copied = ::stat(permissionsOf.c_str(), &model) == 0;
+        const mode_t mode =
+            copied ? S_IRUSR | S_IWUSR : S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+        const std::string prefix = FolderOf(finalPath) + "/." + BaseNameOf(finalPath) + ".";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string path = prefix + RandomSuffix();
+            const int descriptor =
+                ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+            if (descriptor < 0) {
+                if (errno == EEXIST) {
+                    continue;
+                }
+                return SystemFailure("open", errno);
+            }
+            auto file = std::make_unique<CPosixFile>(descriptor);
+            if (copied && ::fchmod(descriptor, model.st_mode & 07777) != 0) {
+                const int code = errno;
+                file->Abort();
+                ::unlink(path.c_str());
+                return SystemFailure("fchmod", code);
+            }
+            return TemporaryFile{std::move(file), std::move(path)};
         }
-        auto file = std::make_unique<CPosixFile>(descriptor);
-        struct stat status {};
-        mode_t mode = 0;
-        if (::stat(finalPath.c_str(), &status) == 0) {
-            mode = status.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = static_cast<mode_t>(0666 & ~mask);
-        }
-        if (::fchmod(descriptor, mode) != 0) {
-            file->Abort();
-            ::unlink(pattern.c_str());
-            return nullptr;
-        }
-        tempPath = pattern;
-        return file;
+        return SystemFailure("open", EEXIST);
     }
 
     void Replace(const std::string& tempPath, const std::string& finalPath) override {
@@ -198,6 +224,36 @@ public:
         // The folder is not synced: should the system crash before it reaches the disk, the
         // map is found whole, old or new, and the price of a second flush on every save
         // buys nothing more than that.
+    }
+
+    PublishOutcome PublishNew(const std::string& tempPath, const std::string& finalPath) override {
+        // A hard link puts the file in place only where nothing is yet, in one step.
+        if (::link(tempPath.c_str(), finalPath.c_str()) == 0) {
+            ::unlink(tempPath.c_str());
+            return PublishOutcome::Published;
+        }
+        const int code = errno;
+        if (code == EEXIST) {
+            return PublishOutcome::Existing;
+        }
+        if (code != EPERM && code != EOPNOTSUPP && code != ENOSYS) {
+            throw CFileError(SystemFailure("link", code));
+        }
+        // No hard links here: a look and a rename are the next best thing.
+        if (KindOf(finalPath) != EntryKind::None) {
+            return PublishOutcome::Existing;
+        }
+        Replace(tempPath, finalPath);
+        return PublishOutcome::Published;
+    }
+
+    EntryKind KindOf(const std::string& path) override {
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0) {
+            return EntryKind::None;
+        }
+        return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode) ? EntryKind::File
+                                                                  : EntryKind::Other;
     }
 
     void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }

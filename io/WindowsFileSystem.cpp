@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -20,46 +19,6 @@
 
 namespace entorra {
 namespace {
-
-// The error numbers callers test, for the Win32 errors that mean the same.
-int ErrnoOf(DWORD error) {
-    switch (error) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH:
-            return ENOENT;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_WRITE_PROTECT:
-            return EACCES;
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-            return EBUSY;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS:
-            return EEXIST;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
-            return ENOSPC;
-        case ERROR_NOT_SAME_DEVICE:
-            return EXDEV;
-        case ERROR_INVALID_NAME:
-        case ERROR_DIRECTORY:
-        case ERROR_BAD_PATHNAME:
-        case ERROR_NO_UNICODE_TRANSLATION:
-            return EINVAL;
-        case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY:
-            return ENOMEM;
-        default:
-            return EIO;
-    }
-}
-
-// Sets errno from the thread's last Win32 error, for callers that read errno after a null.
-void NoteLastError() {
-    errno = ErrnoOf(::GetLastError());
-}
 
 std::string SystemMessage(DWORD error) {
     wchar_t* text = nullptr;
@@ -80,9 +39,17 @@ std::string SystemMessage(DWORD error) {
     return message.empty() ? "error " + std::to_string(error) : message;
 }
 
+// "operation: the system's text", with the Win32 error code.
+Failure Win32Failure(const char* operation, DWORD error) {
+    return Failure{std::string(operation) + ": " + SystemMessage(error), static_cast<int>(error)};
+}
+
+Failure LastFailure(const char* operation) {
+    return Win32Failure(operation, ::GetLastError());
+}
+
 [[noreturn]] void Raise(const char* operation, DWORD error) {
-    errno = ErrnoOf(error);
-    throw CFileError(std::string(operation) + ": " + SystemMessage(error), errno);
+    throw CFileError(Win32Failure(operation, error));
 }
 
 [[noreturn]] void RaiseLast(const char* operation) {
@@ -205,27 +172,31 @@ public:
 // Opens an existing file for reading with the given sharing; regular files on a disk only
 // (folders fail to open without backup semantics, devices and pipes are refused here). The
 // status taken here also gives the size.
-HANDLE OpenRegular(const std::string& path, DWORD share, std::int64_t& size) {
+struct OpenedRegular {
+    HANDLE handle;
+    std::int64_t size;
+};
+
+Result<OpenedRegular> OpenRegular(const std::string& path, DWORD share) {
     std::wstring wide;
     if (!Widen(path, wide)) {
-        return INVALID_HANDLE_VALUE;
+        return LastFailure("CreateFileW");
     }
     const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        return handle;
+        return LastFailure("CreateFileW");
     }
     BY_HANDLE_FILE_INFORMATION information{};
     if (::GetFileType(handle) != FILE_TYPE_DISK ||
         !::GetFileInformationByHandle(handle, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         ::CloseHandle(handle);
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
+        return Failure{"not a regular file", static_cast<int>(ERROR_ACCESS_DENIED)};
     }
-    size = static_cast<std::int64_t>((static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) |
-                                     information.nFileSizeLow);
-    return handle;
+    return OpenedRegular{handle, static_cast<std::int64_t>(
+                                     (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) |
+                                     information.nFileSizeLow)};
 }
 
 // Full, case-folded form of a path, so that two spellings of one file compare equal.
@@ -295,31 +266,47 @@ private:
 
 class CWindowsFileSystem final : public IFileSystem {
 public:
-    std::unique_ptr<IFile> OpenExclusive(const std::string& path) override {
+    Result<std::unique_ptr<IFile>> OpenExclusive(const std::string& path) override {
         // Other readers may share; a program that writes it, or holds it without sharing,
         // keeps it from being opened.
-        std::int64_t size = 0;
-        const HANDLE handle = OpenRegular(path, FILE_SHARE_READ, size);
-        if (handle == INVALID_HANDLE_VALUE) {
-            NoteLastError();
-            return nullptr;
+        Result<OpenedRegular> opened = OpenRegular(path, FILE_SHARE_READ);
+        if (!opened) {
+            return opened.Error();
         }
-        return std::make_unique<CWindowsFile>(handle, size);
+        return std::make_unique<CWindowsFile>(opened->handle, opened->size);
     }
 
-    std::unique_ptr<IFile> HoldForReplace(const std::string& path) override {
-        std::int64_t size = 0;
-        const HANDLE handle = OpenRegular(path, 0, size);
+    Result<std::unique_ptr<IFile>> OpenForReading(const std::string& path) override {
+        std::wstring wide;
+        if (!Widen(path, wide)) {
+            return LastFailure("CreateFileW");
+        }
+        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return Failure{"not a file: a folder", static_cast<int>(ERROR_DIRECTORY)};
+        }
+        // Not held: whoever else has it open may go on reading and writing it.
+        const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            const DWORD error = ::GetLastError();
-            if (error == ERROR_FILE_NOT_FOUND) {
+            return LastFailure("CreateFileW");
+        }
+        // A pipe or a device has no size to ask for; it is read to its end all the same.
+        const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
+        return std::make_unique<CWindowsFile>(handle, disk ? -1 : 0);
+    }
+
+    Result<std::unique_ptr<IFile>> HoldForReplace(const std::string& path) override {
+        Result<OpenedRegular> opened = OpenRegular(path, 0);
+        if (!opened) {
+            if (opened.Error().code == static_cast<int>(ERROR_FILE_NOT_FOUND)) {
                 return std::make_unique<CNoFile>();
             }
-            errno = ErrnoOf(error);
-            return nullptr;
+            return opened.Error();
         }
         auto state = std::make_shared<HoldState>();
-        state->handle = handle;
+        state->handle = opened->handle;
         std::wstring wide;
         Widen(path, wide);
         std::wstring key = HoldKey(wide);
@@ -327,11 +314,23 @@ public:
             const std::lock_guard lock(m_mutex);
             m_holds[key] = state;
         }
-        return std::make_unique<CHeldFile>(std::move(state), size, *this, std::move(key));
+        return std::make_unique<CHeldFile>(std::move(state), opened->size, *this, std::move(key));
     }
 
-    std::unique_ptr<IFile> CreateTemporaryBeside(const std::string& finalPath,
-                                                 std::string& tempPath) override {
+    Result<TemporaryFile> CreateTemporaryBeside(const std::string& finalPath,
+                                                const std::string& permissionsOf) override {
+        // What stands for permissions here: the attributes a file hands on to its copy (a
+        // read-only one excepted, which could not be written).
+        DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+        std::wstring model;
+        if (Widen(permissionsOf, model)) {
+            const DWORD modelAttributes = ::GetFileAttributesW(model.c_str());
+            if (modelAttributes != INVALID_FILE_ATTRIBUTES &&
+                (modelAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                (modelAttributes & kKeptAttributes) != 0) {
+                attributes = modelAttributes & kKeptAttributes;
+            }
+        }
         const std::size_t separator = finalPath.find_last_of("\\/:");
         const std::string folder =
             separator == std::string::npos ? std::string() : finalPath.substr(0, separator + 1);
@@ -344,34 +343,28 @@ public:
             const std::uint64_t mixed =
                 (static_cast<std::uint64_t>(ticks.QuadPart) * 0x9E3779B97F4A7C15ull) ^
                 (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 20) ^ counter++;
-            char suffix[8];
+            std::string suffix(6, ' ');
             constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-            for (std::size_t i = 0; i < 6; ++i) {
+            for (std::size_t i = 0; i < suffix.size(); ++i) {
                 suffix[i] = kDigits[(mixed >> (i * 6)) % 36];
             }
-            suffix[6] = '\0';
-            const std::string candidate = folder + "." + name + "." + suffix;
+            std::string candidate = folder + "." + name + "." + suffix;
             std::wstring wide;
             if (!Widen(candidate, wide)) {
-                NoteLastError();
-                return nullptr;
+                return LastFailure("CreateFileW");
             }
             // Without sharing until it is closed: nothing reads a half-written copy.
-            const HANDLE handle =
-                ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+            const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                nullptr, CREATE_NEW, attributes, nullptr);
             if (handle != INVALID_HANDLE_VALUE) {
-                tempPath = candidate;
-                return std::make_unique<CWindowsFile>(handle);
+                return TemporaryFile{std::make_unique<CWindowsFile>(handle), std::move(candidate)};
             }
             const DWORD error = ::GetLastError();
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-                errno = ErrnoOf(error);
-                return nullptr;
+                return Win32Failure("CreateFileW", error);
             }
         }
-        errno = EEXIST;
-        return nullptr;
+        return Win32Failure("CreateFileW", ERROR_FILE_EXISTS);
     }
 
     void Replace(const std::string& tempPath, const std::string& finalPath) override {
@@ -387,8 +380,6 @@ public:
             if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
                 Raise("ReplaceFileW", ERROR_ACCESS_DENIED);
             }
-            // The new file takes the map's attributes first, so that they survive a move too.
-            ::SetFileAttributesW(wideTemp.c_str(), attributes & kKeptAttributes);
         }
         ReleaseHold(HoldKey(wideFinal));
         // ReplaceFileW keeps the map's attributes, ACLs and streams; it needs the map to exist
@@ -406,6 +397,36 @@ public:
         }
         const DWORD moveError = ::GetLastError();
         Raise("MoveFileExW", replaceError == ERROR_FILE_NOT_FOUND ? moveError : replaceError);
+    }
+
+    PublishOutcome PublishNew(const std::string& tempPath, const std::string& finalPath) override {
+        std::wstring wideTemp;
+        std::wstring wideFinal;
+        if (!Widen(tempPath, wideTemp) || !Widen(finalPath, wideFinal)) {
+            RaiseLast("MoveFileExW");
+        }
+        // A move that does not replace fails, in one step, where something is already.
+        if (::MoveFileExW(wideTemp.c_str(), wideFinal.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return PublishOutcome::Published;
+        }
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+            return PublishOutcome::Existing;
+        }
+        Raise("MoveFileExW", error);
+    }
+
+    EntryKind KindOf(const std::string& path) override {
+        std::wstring wide;
+        if (!Widen(path, wide)) {
+            return EntryKind::None;
+        }
+        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            return EntryKind::None;
+        }
+        // A symbolic link counts as a file, as it does elsewhere; a link to a folder does not.
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::Other : EntryKind::File;
     }
 
     void Remove(const std::string& path) noexcept override {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bsp/BspFormat.h"
+#include "cli/AllocatorTuning.h"
 #include "cli/Commands.h"
 #include "folders/MapList.h"
 #include "tests/fixtures/MapBuilder.h"

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "bsp/BspFile.h"
-#include "io/FileSystem.h"
 #include "io/NativePath.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/TestSupport.h"
@@ -42,11 +41,6 @@ public:
 private:
     HANDLE m_hFile;
 };
-
-// Whether another program could open the file so.
-bool OthersCanOpen(const std::string& path, DWORD access, DWORD share) {
-    return CForeignHandle(path, access, share).Open();
-}
 
 class WindowsFile : public ::testing::Test {
 protected:
@@ -108,38 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ForeignHold{"read sharing everything", GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true}),
     [](const auto& test) { return testing::TestName(test.param.description); });
-
-TEST_F(WindowsFile, WhileEntorraReadsOthersMayReadButNotWriteAndWhileItSavesNeither) {
-    IFileSystem& files = RealFileSystem();
-    {
-        const std::unique_ptr<IFile> reading = files.OpenExclusive(path);
-        ASSERT_NE(reading, nullptr);
-        EXPECT_TRUE(OthersCanOpen(path, GENERIC_READ, FILE_SHARE_READ));
-        EXPECT_FALSE(OthersCanOpen(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
-        EXPECT_FALSE(OthersCanOpen(path, GENERIC_READ, 0));
-    }
-    {
-        const std::unique_ptr<IFile> hold = files.HoldForReplace(path);
-        ASSERT_NE(hold, nullptr);
-        EXPECT_FALSE(OthersCanOpen(path, GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-        std::string temporary;
-        const std::unique_ptr<IFile> output = files.CreateTemporaryBeside(path, temporary);
-        ASSERT_NE(output, nullptr);
-        EXPECT_EQ(temporary.rfind(dir.File(".m.bsp."), 0), 0u) << temporary;
-        // Nobody reads a copy that is still being written.
-        EXPECT_FALSE(OthersCanOpen(temporary, GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-        output->Write("new", 3);
-        output->Flush();
-        output->Close();
-        files.Replace(temporary, path);
-        hold->Abort();
-    }
-    EXPECT_EQ(fixtures::ReadFileBytes(path), (Bytes{'n', 'e', 'w'}));
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"m.bsp"});
-    EXPECT_TRUE(OthersCanOpen(path, GENERIC_READ | GENERIC_WRITE, 0));
-}
 
 TEST_F(WindowsFile, ASaveKeepsTheMapsAttributes) {
     const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <tuple>
 
 #include "cli/Batch.h"
 #include "cli/Commands.h"
@@ -36,43 +37,36 @@ protected:
     }
 };
 
-TEST_F(Batch, FoldersGiveTheirMapsSortedWithoutRegardToCase) {
-    const std::string b = Map("f/b.bsp");
-    const std::string a = Map("f/A.BSP");
-    const std::string c = Map("f/c.Bsp");
-    const std::string deep = Map("f/sub/d.bsp");
-    const std::string deeper = Map("f/sub/Z/e.bsp");
-    WriteText(dir.File("f/notes.txt"), "not a map");
-    const std::string folder = dir.File("f");
+using Command = int (*)(const CommandContext&, const std::vector<std::string>&);
 
-    EXPECT_EQ(ExpandOperands({folder}, false, sink), (std::vector<std::string>{a, b, c}));
-    EXPECT_EQ(ExpandOperands({folder}, true, sink),
-              (std::vector<std::string>{a, b, c, deep, deeper}));
-    // Operands keep their order; a file named twice, however spelled, is worked on once.
-    EXPECT_EQ(
-        ExpandOperands({c, dir.File("missing.bsp"), folder, dir.File("f/./c.Bsp")}, false, sink),
-        (std::vector<std::string>{c, dir.File("missing.bsp"), a, b}));
-    EXPECT_TRUE(sink.messages.empty());
+struct NamedCommand {
+    const char* name;
+    Command run;
+};
 
-    std::filesystem::create_directories(dir.File("empty"));
-    EXPECT_TRUE(ExpandOperands({dir.File("empty")}, false, sink).empty());
-    EXPECT_EQ(sink.Last(), "No maps in the folder: " + dir.File("empty") + ".");
-    EXPECT_EQ(RunCensus(Context(), {dir.File("empty")}), 1);
-}
+// A reading command, and whether its output is JSON.
+class ParallelBatch : public Batch,
+                      public ::testing::WithParamInterface<std::tuple<NamedCommand, bool>> {};
 
-TEST_F(Batch, ParallelRunsPrintExactlyWhatOneJobPrints) {
-    using Command = int (*)(const CommandContext&, const std::vector<std::string>&);
-    for (const Command command :
-         {Command{&RunCensus}, Command{&RunInfo}, Command{&RunCheck}, Command{&RunShow}}) {
-        for (const bool json : {false, true}) {
-            const std::string single = Run(1, json, command);
-            EXPECT_EQ(single.substr(0, 2), "1\n");
-            for (const unsigned jobs : {2u, 3u, 8u}) {
-                EXPECT_EQ(Run(jobs, json, command), single) << jobs << " jobs, json " << json;
-            }
-        }
+TEST_P(ParallelBatch, PrintsExactlyWhatOneJobPrints) {
+    const auto [command, json] = GetParam();
+    const std::string single = Run(1, json, command.run);
+    EXPECT_EQ(single.substr(0, 2), "1\n");
+    for (const unsigned jobs : {2u, 3u, 8u}) {
+        EXPECT_EQ(Run(jobs, json, command.run), single) << jobs << " jobs";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Batch, ParallelBatch,
+                         ::testing::Combine(::testing::Values(NamedCommand{"census", &RunCensus},
+                                                              NamedCommand{"info", &RunInfo},
+                                                              NamedCommand{"check", &RunCheck},
+                                                              NamedCommand{"show", &RunShow}),
+                                            ::testing::Bool()),
+                         [](const auto& test) {
+                             return std::string(std::get<0>(test.param).name) +
+                                    (std::get<1>(test.param) ? "Json" : "Text");
+                         });
 
 TEST_F(Batch, AFailingMapDoesNotStopTheOthers) {
     const std::vector<std::string> operands = MixedOperands();

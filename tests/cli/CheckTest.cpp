@@ -1,91 +1,15 @@
-// check: the lint of entity texts and the checks of map files.
+// check: map files and entity files checked, per map, never written.
 
 #include <gtest/gtest.h>
 
 #include "base/ByteOrder.h"
 #include "bsp/BspFormat.h"
 #include "cli/Commands.h"
-#include "entities/EntityLint.h"
 #include "tests/cli/CliTestSupport.h"
+#include "tests/support/FaultyFileSystem.h"
 
 namespace entorra::cli {
 namespace {
-
-using E = LintSeverity;
-
-struct LintCase {
-    const char* name;
-    std::string text;
-    std::vector<LintFinding> expected;
-};
-
-TEST(EntityLint, FindsEachProblemAtItsLine) {
-    const std::vector<LintCase> cases = {
-        {"closing brace without opening",
-         "{\n\"classname\" \"a\"\n}\n}\n",
-         {{4, E::Error, "unbalanced braces: \"}\" without an opening \"{\""}}},
-        {"block never closed",
-         "{\n\"classname\" \"a\"\n}\n{\n\"classname\" \"b\"\n",
-         {{4, E::Error, "unbalanced braces: the block opened here has no \"}\""}}},
-        {"block opened inside a block",
-         "{\n\"classname\" \"a\"\n{\n\"classname\" \"b\"\n}\n",
-         {{3, E::Error, "unbalanced braces: \"{\" inside the block opened at line 1"}}},
-        {"unterminated quote",
-         "{\n\"classname\" \"a\"\n\"origin\" \"1 2 3\n}\n",
-         {{3, E::Error, "unterminated quote"}}},
-        {"unterminated quote before the classname",
-         "{\n\"origin\n\"classname\" \"a\"\n}\n",
-         {{2, E::Error, "unterminated quote"}}},
-        {"text outside any block",
-         "{\n\"classname\" \"a\"\n}\nlight\n\"k\" \"v\"\n",
-         {{4, E::Error, "text outside any block"}, {5, E::Error, "text outside any block"}}},
-        {"block without classname",
-         "{\n\"classname\" \"a\"\n}\n{\n\"origin\" \"0 0 0\"\n}\n",
-         {{4, E::Error, "block without \"classname\""}}},
-        {"key without value",
-         "{\n\"classname\" \"a\"\n\"target\"\n\"t\" \"u\"\n}\n",
-         {{3, E::Error, "not a \"key\" \"value\" pair"}}},
-        {"three strings",
-         "{\n\"classname\" \"a\" \"b\"\n}\n",
-         {{2, E::Error, "not a \"key\" \"value\" pair"},
-          {1, E::Error, "block without \"classname\""}}},
-        {"bare words",
-         "{\nclassname light\n\"origin\" \"0 0 0\"\n}\n",
-         {{1, E::Error, "block without \"classname\""},
-          {2, E::Error, "not a \"key\" \"value\" pair"}}},
-        {"duplicate key",
-         "{\n\"classname\" \"a\"\n\"origin\" \"1\"\n\"origin\" \"2\"\n}\n",
-         {{4, E::Warning, "duplicate key \"origin\" in one block (first at line 3)"}}},
-        {"NUL inside",
-         std::string("{\n\"classname\" \"a\"\n}\n\0{\n\"x\" \"y\"\n}\n", 30),
-         {{4, E::Error, "NUL byte inside the text: a map's entity text ends here"}}},
-        {"lone CR between pairs, as the editor shows them",
-         "{\n\"classname\" \"a\"\r\"note\" \"x\"\r\"k\" \"v\" \"w\"\n}\n",
-         {{2, E::Error, "not a \"key\" \"value\" pair"}}},
-        {"CR LF, braces and comments inside values, pair and brace on one line",
-         "// a comment\r\n{\r\n\"message\" \"{ } //\"\r\n\"classname\" \"a\" }\r\n",
-         {}},
-    };
-    for (const LintCase& lintCase : cases) {
-        std::vector<LintFinding> expected = lintCase.expected;
-        std::stable_sort(
-            expected.begin(), expected.end(),
-            [](const LintFinding& a, const LintFinding& b) { return a.line < b.line; });
-        EXPECT_EQ(LintEntityText(lintCase.text), expected) << lintCase.name;
-    }
-    EXPECT_TRUE(LintEntityText(fixtures::MakeEntityText(200)).empty());
-    EXPECT_TRUE(LintEntityText("").empty());
-}
-
-TEST(EntityLint, KeepsTheBlocksAndPairsItRead) {
-    const ParsedEntityText parsed =
-        ParseEntityText("{\n\"classname\" \"light\"\n\"origin\" \"1 2 3\"\n}\n{\n}\n");
-    ASSERT_EQ(parsed.entities.size(), 2u);
-    EXPECT_EQ(parsed.entities[0].ValueOf("origin"), "1 2 3");
-    EXPECT_EQ(parsed.entities[0].keys[1].line, 3);
-    EXPECT_EQ(parsed.entities[1].line, 5);
-    EXPECT_EQ(parsed.entities[1].Find("classname"), nullptr);
-}
 
 class CheckCommand : public testing::CliTest {};
 
@@ -123,6 +47,44 @@ TEST_F(CheckCommand, ReportsPerMapFailsOnErrorsAndWritesNothing) {
     EXPECT_EQ(sink.Last(), "Error openning the file: " + dir.File("none.bsp") +
                                ".\nMake sure it isn't opened in another program.");
 }
+
+// A file check cannot read: the step that fails, whether it is an entity file, the message.
+struct UnreadCase {
+    entorra::testing::FileStep step;
+    bool entityFile;
+    const char* message;  // %s: the path
+};
+
+class CheckUnreadable : public testing::CliTest,
+                        public ::testing::WithParamInterface<UnreadCase> {};
+
+TEST_P(CheckUnreadable, IsReadOnceAndFailsWithOneMessage) {
+    const std::string path = GetParam().entityFile ? dir.File("m.ent") : Map("m.bsp");
+    if (GetParam().entityFile) {
+        WriteText(path, testing::kEntities);
+    }
+    entorra::testing::CFaultyFileSystem faulty;
+    faulty.FailAt(GetParam().step);
+    EXPECT_EQ(RunCheck(Context(faulty), {path}), 1);
+    EXPECT_TRUE(faulty.Triggered());
+    EXPECT_EQ(sink.messages, std::vector<std::string>{Format(GetParam().message, path.c_str())});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CheckCommand, CheckUnreadable,
+    ::testing::Values(
+        UnreadCase{entorra::testing::FileStep::OpenExclusive, false,
+                   "Error openning the file: %s.\nMake sure it isn't opened in another program."},
+        UnreadCase{entorra::testing::FileStep::Size, false,
+                   "Error reading the size of the file : %s."},
+        UnreadCase{entorra::testing::FileStep::Read, false, "Error openning the file: %s.\n"},
+        UnreadCase{entorra::testing::FileStep::OpenForReading, true,
+                   "Error reading the entity file: %s."},
+        UnreadCase{entorra::testing::FileStep::Read, true, "Error reading the entity file: %s."}),
+    [](const auto& test) {
+        return std::string(test.param.entityFile ? "EntityFile" : "Map") +
+               entorra::testing::TestName(entorra::testing::FileStepName(test.param.step));
+    });
 
 TEST_F(CheckCommand, AFindingInsideTheEntityTextHasItsLine) {
     fixtures::Bytes image = fixtures::MakeMap(testing::kEntities);

@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
+#include <thread>
+#include <utility>
 
 #include "bsp/BspFile.h"
 #include "bsp/MapInfo.h"
@@ -135,26 +143,96 @@ TEST_F(WriteCommands, ImportTakesItsEntityFilesFromBesideAFileOrAFolder) {
     EXPECT_EQ(RunImport(Context(), {a, b}, dir.File("ents/a.ent"), {}), 2);
 }
 
-TEST_F(WriteCommands, AFailedBackupLeavesTheMapAsItWasAndTheNextMapIsStillDone) {
+// The step of making the backup that fails, and its occurrence in the run (the map's own load
+// closes a file first).
+class FailedBackup
+    : public testing::CliTest,
+      public ::testing::WithParamInterface<std::pair<entorra::testing::FileStep, int>> {};
+
+TEST_P(FailedBackup, LeavesTheMapAsItWasAndTheNextMapIsStillDone) {
     const std::string a = Map("a.bsp");
+    const std::string b = Map("b.bsp");
     const FileState before = StateOf(a);
-    for (const auto step : {entorra::testing::FileStep::CreateTemporary,
-                            entorra::testing::FileStep::Write, entorra::testing::FileStep::Flush}) {
-        const std::string b = Map("b.bsp");
-        entorra::testing::CFaultyFileSystem faulty;
-        faulty.FailAt(step);
-        const CommandContext context = Context(faulty);
-        EXPECT_EQ(RunDeleteAll(context, "info_player_start", {a, b}, {.backup = true}), 1)
-            << entorra::testing::FileStepName(step);
-        EXPECT_TRUE(faulty.Triggered());
-        EXPECT_EQ(StateOf(a), before);
-        EXPECT_NE(sink.messages.front().find("Error writing the backup: " + a + ".bak."),
-                  std::string::npos);
-        EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.bsp", "b.bsp", "b.bsp.bak"}));
-        std::filesystem::remove(b + ".bak");
-        sink.messages.clear();
-    }
+    entorra::testing::CFaultyFileSystem faulty;
+    faulty.FailAt(GetParam().first, GetParam().second);
+    const CommandContext context = Context(faulty);
+    EXPECT_EQ(RunDeleteAll(context, "info_player_start", {a, b}, {.backup = true}), 1);
+    EXPECT_TRUE(faulty.Triggered());
+    EXPECT_EQ(StateOf(a), before);
+    ASSERT_FALSE(sink.messages.empty());
+    EXPECT_NE(sink.messages.front().find("Error writing the backup: " + a + ".bak."),
+              std::string::npos)
+        << sink.messages.front();
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.bsp", "b.bsp", "b.bsp.bak"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    WriteCommands, FailedBackup,
+    ::testing::Values(std::pair(entorra::testing::FileStep::CreateTemporary, 1),
+                      std::pair(entorra::testing::FileStep::Write, 1),
+                      std::pair(entorra::testing::FileStep::Flush, 1),
+                      std::pair(entorra::testing::FileStep::Close, 2),
+                      std::pair(entorra::testing::FileStep::Publish, 1)),
+    [](const auto& test) {
+        return entorra::testing::TestName(entorra::testing::FileStepName(test.param.first));
+    });
+
+#if defined(_WIN32)
+TEST_F(WriteCommands, ABackupHasTheMapsAttributes) {
+    const std::string a = Map("a.bsp");
+    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(a).c_str(), FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(RunDeleteAll(Context(), "info_player_start", {a}, {.backup = true}), 0);
+    EXPECT_NE(::GetFileAttributesW(PathFromUtf8(a + ".bak").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+    // The map keeps its own through the save.
+    EXPECT_NE(::GetFileAttributesW(PathFromUtf8(a).c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+}
+#else
+TEST_F(WriteCommands, ABackupHasTheMapsPermissions) {
+    const std::string a = Map("a.bsp");
+    ASSERT_EQ(::chmod(a.c_str(), 0604), 0);
+    EXPECT_EQ(RunDeleteAll(Context(), "info_player_start", {a}, {.backup = true}), 0);
+    struct stat status {};
+    ASSERT_EQ(::stat((a + ".bak").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0604u);
+}
+#endif
+
+class UnreadEntityFile : public testing::CliTest,
+                         public ::testing::WithParamInterface<entorra::testing::FileStep> {};
+
+TEST_P(UnreadEntityFile, IsReportedAndTheMapKept) {
+    const std::string a = Map("a.bsp");
+    WriteText(dir.File("a.ent"), kEdited);
+    const FileState before = StateOf(a);
+    entorra::testing::CFaultyFileSystem faulty;
+    faulty.FailAt(GetParam());
+    EXPECT_EQ(RunImport(Context(faulty), {a}, "", {}), 1);
+    EXPECT_TRUE(faulty.Triggered());
+    EXPECT_EQ(sink.Last(), "Error reading the entity file: " + dir.File("a.ent") + ".");
+    EXPECT_EQ(StateOf(a), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(WriteCommands, UnreadEntityFile,
+                         ::testing::Values(entorra::testing::FileStep::OpenForReading,
+                                           entorra::testing::FileStep::Read),
+                         [](const auto& test) {
+                             return entorra::testing::TestName(
+                                 entorra::testing::FileStepName(test.param));
+                         });
+
+#if !defined(_WIN32)
+// Windows has no named pipes in the file system.
+TEST_F(WriteCommands, AnEntityFileMayBeAPipe) {
+    const std::string a = Map("a.bsp");
+    const std::string pipe = dir.File("edit.ent");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::jthread writer([&] { entorra::testing::FeedPipe(pipe, kEdited); });
+    EXPECT_EQ(RunImport(Context(), {a}, pipe, {}), 0);
+    CBspFile file(sink);
+    ASSERT_EQ(file.Load(a), 0);
+    EXPECT_EQ(std::string(file.GetEntityText()), kEdited);
+}
+#endif
 
 TEST_F(WriteCommands, AFailedSaveLeavesTheMapAsItWasAndTheNextMapIsStillDone) {
     const std::string a = Map("a.bsp");

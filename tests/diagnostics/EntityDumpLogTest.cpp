@@ -6,11 +6,13 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "diagnostics/EntityDumpLog.h"
 #include "folders/Platform.h"
 #include "io/NativePath.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestSupport.h"
 
 namespace entorra {
@@ -56,75 +58,6 @@ TEST(DumpSwitch, TakesTheArgumentVectorOfMain) {
     EXPECT_FALSE(DumpSwitchGiven(2, off));
     EXPECT_FALSE(DumpSwitchGiven(0, off));
 }
-
-// The real file system with one step made to fail, as a full disk or a refused rename would.
-class CFailingFileSystem final : public IFileSystem {
-public:
-    enum class Step { None, Create, Write, Flush, Close, Replace };
-    explicit CFailingFileSystem(Step failing) : m_failing(failing) {}
-
-    std::unique_ptr<IFile> OpenExclusive(const std::string& path) override {
-        return m_real.OpenExclusive(path);
-    }
-    std::unique_ptr<IFile> HoldForReplace(const std::string& path) override {
-        return m_real.HoldForReplace(path);
-    }
-    std::unique_ptr<IFile> CreateTemporaryBeside(const std::string& finalPath,
-                                                 std::string& tempPath) override {
-        if (m_failing == Step::Create) {
-            return nullptr;
-        }
-        auto inner = m_real.CreateTemporaryBeside(finalPath, tempPath);
-        return inner ? std::make_unique<CFile>(std::move(inner), m_failing) : nullptr;
-    }
-    void Replace(const std::string& tempPath, const std::string& finalPath) override {
-        if (m_failing == Step::Replace) {
-            throw CFileError("rename: refused", EACCES);
-        }
-        m_real.Replace(tempPath, finalPath);
-    }
-    void Remove(const std::string& path) noexcept override { m_real.Remove(path); }
-    std::string ResolveLinks(const std::string& path) override { return m_real.ResolveLinks(path); }
-
-private:
-    class CFile final : public IFile {
-    public:
-        CFile(std::unique_ptr<IFile> inner, Step failing)
-            : m_inner(std::move(inner)), m_failing(failing) {}
-        std::uint64_t Size() override { return m_inner->Size(); }
-        std::size_t Read(void* buffer, std::size_t count) override {
-            return m_inner->Read(buffer, count);
-        }
-        void Write(const void* data, std::size_t count) override {
-            // Half the bytes reach the disk before it fills up.
-            if (m_failing == Step::Write) {
-                m_inner->Write(data, count / 2);
-                throw CFileError("write: No space left on device", ENOSPC);
-            }
-            m_inner->Write(data, count);
-        }
-        void Flush() override {
-            if (m_failing == Step::Flush) {
-                throw CFileError("fsync: Input/output error", EIO);
-            }
-            m_inner->Flush();
-        }
-        void Close() override {
-            if (m_failing == Step::Close) {
-                throw CFileError("close: Input/output error", EIO);
-            }
-            m_inner->Close();
-        }
-        void Abort() noexcept override { m_inner->Abort(); }
-
-    private:
-        std::unique_ptr<IFile> m_inner;
-        Step m_failing;
-    };
-
-    IFileSystem& m_real = RealFileSystem();
-    Step m_failing;
-};
 
 class EntityDumpLog : public ::testing::Test {
 protected:
@@ -181,40 +114,54 @@ TEST_F(EntityDumpLog, AFileThatCannotBeCreatedIsSkippedSilently) {
     EXPECT_EQ(log.Write(nowhere, sink), DumpWriteResult::NotOpened);
 
     std::ofstream(dumpPath) << "kept";
-    CFailingFileSystem refusing(CFailingFileSystem::Step::Create);
+    testing::CFaultyFileSystem refusing;
+    refusing.FailAt(testing::FileStep::CreateTemporary);
     EXPECT_EQ(log.Write(dumpPath, sink, refusing), DumpWriteResult::NotOpened);
     EXPECT_TRUE(sink.messages.empty());
     EXPECT_EQ(ReadWhole(dumpPath), "kept");
     EXPECT_EQ(home.Entries(), Args{"AllEntities.txt"});
 }
 
-TEST_F(EntityDumpLog, AFailureWhileWritingIsReportedAndLeavesNoPartialFile) {
-    using Step = CFailingFileSystem::Step;
+// Whether the file was there before, and the step of writing it that fails.
+class DumpLogWriteFailure
+    : public EntityDumpLog,
+      public ::testing::WithParamInterface<std::tuple<bool, testing::FileStep>> {};
+
+TEST_P(DumpLogWriteFailure, IsReportedAndLeavesNoPartialFile) {
+    const auto [existed, step] = GetParam();
     CEntityDumpLog log(true);
     log.Append(std::string(100000, 'e') + "}\r\n");
-    for (const bool existed : {false, true}) {
-        for (const Step step : {Step::Write, Step::Flush, Step::Close, Step::Replace}) {
-            if (existed) {
-                std::ofstream(dumpPath) << "kept";
-            }
-            sink.messages.clear();
-            CFailingFileSystem failing(step);
-            EXPECT_EQ(log.Write(dumpPath, sink, failing), DumpWriteResult::Failed);
-            ASSERT_EQ(sink.messages.size(), 1u);
-            EXPECT_EQ(sink.messages[0].rfind("Error writing the file: " + dumpPath + ".\n", 0), 0u)
-                << sink.messages[0];
-            if (existed) {
-                EXPECT_EQ(ReadWhole(dumpPath), "kept");
-                EXPECT_EQ(home.Entries(), Args{"AllEntities.txt"});
-            } else {
-                EXPECT_TRUE(home.Entries().empty());
-            }
-        }
+    if (existed) {
+        std::ofstream(dumpPath) << "kept";
+    }
+    testing::CFaultyFileSystem failing;
+    failing.FailAt(step);
+    EXPECT_EQ(log.Write(dumpPath, sink, failing), DumpWriteResult::Failed);
+    EXPECT_TRUE(failing.Triggered());
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].rfind("Error writing the file: " + dumpPath + ".\n", 0), 0u)
+        << sink.messages[0];
+    if (existed) {
+        EXPECT_EQ(ReadWhole(dumpPath), "kept");
+        EXPECT_EQ(home.Entries(), Args{"AllEntities.txt"});
+    } else {
+        EXPECT_TRUE(home.Entries().empty());
     }
     // The same log still gets written once the file layer works again.
+    sink.messages.clear();
     EXPECT_EQ(log.Write(dumpPath, sink), DumpWriteResult::Written);
     EXPECT_EQ(ReadWhole(dumpPath), log.Text());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    EntityDumpLog, DumpLogWriteFailure,
+    ::testing::Combine(::testing::Bool(),
+                       ::testing::Values(testing::FileStep::Write, testing::FileStep::Flush,
+                                         testing::FileStep::Close, testing::FileStep::Replace)),
+    [](const auto& test) {
+        return std::string(std::get<0>(test.param) ? "Existing" : "New") +
+               testing::TestName(testing::FileStepName(std::get<1>(test.param)));
+    });
 
 #if !defined(_WIN32)
 // Symbolic links need a privilege on Windows.

@@ -56,6 +56,8 @@ const char* FileStepName(FileStep step) {
     switch (step) {
         case FileStep::OpenExclusive:
             return "open";
+        case FileStep::OpenForReading:
+            return "open for reading";
         case FileStep::Size:
             return "size";
         case FileStep::Read:
@@ -72,6 +74,8 @@ const char* FileStepName(FileStep step) {
             return "close";
         case FileStep::Replace:
             return "replace";
+        case FileStep::Publish:
+            return "publish";
     }
     return "?";
 }
@@ -92,33 +96,45 @@ bool CFaultyFileSystem::ShouldFail(FileStep step) {
     return true;
 }
 
-std::unique_ptr<IFile> CFaultyFileSystem::Wrap(std::unique_ptr<IFile> file) {
+Result<std::unique_ptr<IFile>> CFaultyFileSystem::Wrap(Result<std::unique_ptr<IFile>> file) {
     if (!file) {
-        return nullptr;
+        return file;
     }
-    return std::make_unique<CFaultyFile>(std::move(file), *this);
+    return std::make_unique<CFaultyFile>(std::move(file).Value(), *this);
 }
 
-std::unique_ptr<IFile> CFaultyFileSystem::OpenExclusive(const std::string& path) {
+Result<std::unique_ptr<IFile>> CFaultyFileSystem::OpenExclusive(const std::string& path) {
     if (ShouldFail(FileStep::OpenExclusive)) {
-        return nullptr;
+        return Failure{"open: injected", EIO};
     }
     return Wrap(m_inner.OpenExclusive(path));
 }
 
-std::unique_ptr<IFile> CFaultyFileSystem::HoldForReplace(const std::string& path) {
+Result<std::unique_ptr<IFile>> CFaultyFileSystem::OpenForReading(const std::string& path) {
+    if (ShouldFail(FileStep::OpenForReading)) {
+        return Failure{"open: injected", EIO};
+    }
+    return Wrap(m_inner.OpenForReading(path));
+}
+
+Result<std::unique_ptr<IFile>> CFaultyFileSystem::HoldForReplace(const std::string& path) {
     if (ShouldFail(FileStep::Hold)) {
-        return nullptr;
+        return Failure{"flock: injected", EWOULDBLOCK};
     }
     return Wrap(m_inner.HoldForReplace(path));
 }
 
-std::unique_ptr<IFile> CFaultyFileSystem::CreateTemporaryBeside(const std::string& finalPath,
-                                                                std::string& tempPath) {
+Result<TemporaryFile> CFaultyFileSystem::CreateTemporaryBeside(const std::string& finalPath,
+                                                               const std::string& permissionsOf) {
     if (ShouldFail(FileStep::CreateTemporary)) {
-        return nullptr;
+        return Failure{"open: injected", ENOSPC};
     }
-    return Wrap(m_inner.CreateTemporaryBeside(finalPath, tempPath));
+    Result<TemporaryFile> created = m_inner.CreateTemporaryBeside(finalPath, permissionsOf);
+    if (!created) {
+        return created;
+    }
+    created->file = std::make_unique<CFaultyFile>(std::move(created->file), *this);
+    return created;
 }
 
 void CFaultyFileSystem::Replace(const std::string& tempPath, const std::string& finalPath) {
@@ -126,6 +142,14 @@ void CFaultyFileSystem::Replace(const std::string& tempPath, const std::string& 
         throw CFileError("rename: injected", EXDEV);
     }
     m_inner.Replace(tempPath, finalPath);
+}
+
+PublishOutcome CFaultyFileSystem::PublishNew(const std::string& tempPath,
+                                             const std::string& finalPath) {
+    if (ShouldFail(FileStep::Publish)) {
+        throw CFileError("link: injected", EXDEV);
+    }
+    return m_inner.PublishNew(tempPath, finalPath);
 }
 
 }  // namespace entorra::testing

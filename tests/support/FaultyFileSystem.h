@@ -11,6 +11,7 @@ namespace entorra::testing {
 
 enum class FileStep {
     OpenExclusive,
+    OpenForReading,
     Size,
     Read,
     Hold,
@@ -19,6 +20,7 @@ enum class FileStep {
     Flush,
     Close,
     Replace,
+    Publish,
 };
 
 const char* FileStepName(FileStep step);
@@ -34,18 +36,21 @@ public:
     // Whether the failure is due now; counts the step.
     bool ShouldFail(FileStep step);
 
-    std::unique_ptr<IFile> OpenExclusive(const std::string& path) override;
-    std::unique_ptr<IFile> HoldForReplace(const std::string& path) override;
-    std::unique_ptr<IFile> CreateTemporaryBeside(const std::string& finalPath,
-                                                 std::string& tempPath) override;
+    Result<std::unique_ptr<IFile>> OpenExclusive(const std::string& path) override;
+    Result<std::unique_ptr<IFile>> OpenForReading(const std::string& path) override;
+    Result<std::unique_ptr<IFile>> HoldForReplace(const std::string& path) override;
+    Result<TemporaryFile> CreateTemporaryBeside(const std::string& finalPath,
+                                                const std::string& permissionsOf) override;
     void Replace(const std::string& tempPath, const std::string& finalPath) override;
+    PublishOutcome PublishNew(const std::string& tempPath, const std::string& finalPath) override;
+    EntryKind KindOf(const std::string& path) override { return m_inner.KindOf(path); }
     void Remove(const std::string& path) noexcept override { m_inner.Remove(path); }
     std::string ResolveLinks(const std::string& path) override {
         return m_inner.ResolveLinks(path);
     }
 
 private:
-    std::unique_ptr<IFile> Wrap(std::unique_ptr<IFile> file);
+    Result<std::unique_ptr<IFile>> Wrap(Result<std::unique_ptr<IFile>> file);
 
     IFileSystem& m_inner;
     bool m_bArmed = false;

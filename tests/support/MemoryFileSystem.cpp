@@ -36,24 +36,25 @@ private:
 
 }  // namespace
 
-std::unique_ptr<IFile> CMemoryFileSystem::OpenExclusive(const std::string& path) {
+Result<std::unique_ptr<IFile>> CMemoryFileSystem::OpenExclusive(const std::string& path) {
     const auto found = files.find(path);
     if (found == files.end()) {
-        return nullptr;
+        return SystemFailure("open", ENOENT);
     }
     return std::make_unique<CMemoryFile>(&found->second);
 }
 
-std::unique_ptr<IFile> CMemoryFileSystem::HoldForReplace(const std::string& path) {
+Result<std::unique_ptr<IFile>> CMemoryFileSystem::HoldForReplace(const std::string& path) {
     static Bytes nothing;
     const auto found = files.find(path);
     return std::make_unique<CMemoryFile>(found == files.end() ? &nothing : &found->second);
 }
 
-std::unique_ptr<IFile> CMemoryFileSystem::CreateTemporaryBeside(const std::string& finalPath,
-                                                                std::string& tempPath) {
-    tempPath = finalPath + ".tmp" + std::to_string(++m_nTemporaries);
-    return std::make_unique<CMemoryFile>(&files[tempPath]);
+Result<TemporaryFile> CMemoryFileSystem::CreateTemporaryBeside(const std::string& finalPath,
+                                                               const std::string&) {
+    std::string tempPath = finalPath + ".tmp" + std::to_string(++m_nTemporaries);
+    auto file = std::make_unique<CMemoryFile>(&files[tempPath]);
+    return TemporaryFile{std::move(file), std::move(tempPath)};
 }
 
 void CMemoryFileSystem::Replace(const std::string& tempPath, const std::string& finalPath) {
@@ -63,6 +64,15 @@ void CMemoryFileSystem::Replace(const std::string& tempPath, const std::string& 
     }
     files[finalPath] = std::move(found->second);
     files.erase(tempPath);
+}
+
+PublishOutcome CMemoryFileSystem::PublishNew(const std::string& tempPath,
+                                             const std::string& finalPath) {
+    if (files.contains(finalPath)) {
+        return PublishOutcome::Existing;
+    }
+    Replace(tempPath, finalPath);
+    return PublishOutcome::Published;
 }
 
 }  // namespace entorra::testing

@@ -12,8 +12,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include "io/NativePath.h"
 
@@ -173,6 +176,30 @@ std::string TestName(const std::string& description) {
     }
     return name;
 }
+
+#if !defined(_WIN32)
+void FeedPipe(const std::string& path, const std::string& text) {
+    int descriptor = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // Without a reader, a non-blocking open fails at once instead of waiting for one.
+    while ((descriptor = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
+        if (errno != ENXIO || std::chrono::steady_clock::now() > deadline) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::fcntl(descriptor, F_SETFL, 0);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t put = ::write(descriptor, text.data() + written, text.size() - written);
+        if (put <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(put);
+    }
+    ::close(descriptor);
+}
+#endif
 
 std::filesystem::path SharedMapsFolder() {
     const std::filesystem::path folder(ENTORRA_REAL_MAPS_DIR);

@@ -45,6 +45,13 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 // everything but letters and digits dropped ("no NUL at all" -> "NoNULAtAll").
 std::string TestName(const std::string& description);
 
+#if !defined(_WIN32)
+// Writes text into the named pipe at path once a reader has opened it. Gives up after ten
+// seconds, so that a test whose reader never comes fails instead of hanging. (Windows has no
+// named pipes in the file system.)
+void FeedPipe(const std::string& path, const std::string& text);
+#endif
+
 // The folder of real maps beside the project, or an empty path when it is not there.
 std::filesystem::path SharedMapsFolder();
 std::vector<std::filesystem::path> SharedMaps();
