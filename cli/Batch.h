@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/MessageSink.h"
+#include "entities/EngineLint.h"
 #include "io/FileSystem.h"
 
 namespace entorra::cli {
@@ -30,6 +31,10 @@ struct CommandContext {
     std::ostream* progress = nullptr;
     // Whether out is the terminal the bar is drawn on.
     bool outputOnTerminal = false;
+    // check and import lint entity texts for this engine; check prints its information
+    // findings only when asked (JSON always holds them).
+    EngineLintOptions lint{};
+    bool lintInformation = false;
 };
 
 // One map's share of a command's output.

@@ -1,5 +1,5 @@
-// check: a map file's layout and the lint of its entity text, or the lint of an entity file.
-// Reads only.
+// check: a map file's layout, the engine lint of its entity text and the NAME.ent beside it,
+// or the engine lint of an entity file. Reads only.
 
 #include <algorithm>
 #include <span>
@@ -9,41 +9,62 @@
 #include "bsp/BspFormat.h"
 #include "bsp/MapInspection.h"
 #include "cli/Commands.h"
+#include "cli/EntityFileBeside.h"
 #include "cli/Json.h"
 #include "cli/Sources.h"
+#include "entities/EngineLint.h"
 #include "entities/EntityLint.h"
 
 namespace entorra::cli {
 
 namespace {
 
-// Findings of the text, then the file's, each group in its own order.
-void Report(const std::string& map, std::vector<LintFinding> findings, CMapReport& report) {
+// Findings of the text, then the file's, each group in its own order. Information is printed
+// only when asked for.
+void Report(const std::string& map, std::vector<LintFinding> findings, CMapReport& report,
+            bool information) {
     Json list = Json::array();
     for (const LintFinding& finding : findings) {
         const char* severity = LintSeverityName(finding.severity);
-        if (finding.line > 0) {
-            report.text += Format("%s:%d: %s: %s\n", map.c_str(), finding.line, severity,
-                                  finding.message.c_str());
-        } else {
-            report.text += Format("%s: %s: %s\n", map.c_str(), severity, finding.message.c_str());
-        }
         list.push_back({{"line", finding.line > 0 ? Json(finding.line) : Json(nullptr)},
+                        {"column", finding.column > 0 ? Json(finding.column) : Json(nullptr)},
                         {"severity", severity},
                         {"message", JsonText(finding.message)}});
+        if (finding.severity == LintSeverity::Information && !information) {
+            continue;
+        }
+        std::string where = map;
+        if (finding.line > 0) {
+            where += Format(":%d", finding.line);
+            if (finding.column > 0) {
+                where += Format(":%d", finding.column);
+            }
+        }
+        report.text += Format("%s: %s: %s\n", where.c_str(), severity, finding.message.c_str());
     }
     const int errors = CountFindings(findings, LintSeverity::Error);
     const int warnings = CountFindings(findings, LintSeverity::Warning);
     report.figures["errors"] = errors;
     report.figures["warnings"] = warnings;
+    report.figures["information"] = CountFindings(findings, LintSeverity::Information);
     report.figures["findings"] = std::move(list);
     const std::string summary = Format("%d error(s), %d warning(s)", errors, warnings);
     if (errors > 0) {
         report.text += map + ": " + summary + '\n';
         report.Fail(map + ": " + summary);
     } else {
-        report.text += map + ": " + (findings.empty() ? std::string("ok") : summary) + '\n';
+        report.text += map + ": " + (warnings == 0 ? std::string("ok") : summary) + '\n';
     }
+}
+
+// The entity text as the chosen engine reads it.
+std::vector<LintFinding> EngineFindings(std::string_view text, const EngineLintOptions& options) {
+    std::vector<LintFinding> findings;
+    for (EngineFinding& finding : LintForEngine(text, options)) {
+        findings.push_back(
+            {finding.line, finding.severity, std::move(finding.message), finding.column});
+    }
+    return findings;
 }
 
 // A map's findings as check prints them: about the file (line 0), or at the line of the entity
@@ -53,17 +74,23 @@ std::vector<LintFinding> FileFindings(std::span<const std::uint8_t> image,
     std::vector<LintFinding> findings;
     for (const MapFinding& finding : inspection.findings) {
         int line = 0;
+        int column = 0;
         if (inspection.entityText && finding.lump == LUMP_ENTITIES && finding.offset) {
             const auto* text = inspection.entityText->data();
             const auto* at = reinterpret_cast<const char*>(image.data()) + *finding.offset;
             if (at >= text && at <= text + inspection.entityText->size()) {
                 line = 1 + static_cast<int>(std::count(text, at, '\n'));
+                const std::string_view before(text, static_cast<std::size_t>(at - text));
+                const std::size_t lf = before.rfind('\n');
+                column =
+                    static_cast<int>(before.size() - (lf == std::string_view::npos ? 0 : lf + 1)) +
+                    1;
             }
         }
         findings.push_back(
             {line,
              finding.severity == MapSeverity::Warning ? LintSeverity::Warning : LintSeverity::Error,
-             finding.message});
+             finding.message, column});
     }
     return findings;
 }
@@ -75,7 +102,7 @@ int RunCheck(const CommandContext& context, const std::vector<std::string>& oper
         if (IsEntityFileName(path)) {
             std::string text;
             if (ReadEntityTextOf(context, path, report, text)) {
-                Report(path, LintEntityText(text), report);
+                Report(path, EngineFindings(text, context.lint), report, context.lintInformation);
             }
             return;
         }
@@ -89,11 +116,16 @@ int RunCheck(const CommandContext& context, const std::vector<std::string>& oper
         const MapInspection inspection = InspectMap(image);
         std::vector<LintFinding> findings;
         if (inspection.entityText) {
-            findings = LintEntityText(*inspection.entityText);
+            findings = EngineFindings(*inspection.entityText, context.lint);
         }
         const std::vector<LintFinding> fileFindings = FileFindings(image, inspection);
         findings.insert(findings.end(), fileFindings.begin(), fileFindings.end());
-        Report(path, std::move(findings), report);
+        if (inspection.entityText) {
+            const std::vector<LintFinding> beside =
+                CheckEntityFileBeside(context, path, *inspection.entityText, report);
+            findings.insert(findings.end(), beside.begin(), beside.end());
+        }
+        Report(path, std::move(findings), report, context.lintInformation);
     });
 }
 

@@ -21,14 +21,22 @@ struct WriteOptions {
 // info: version, lumps in file order, save layout, entity text size and blocks, checksum.
 int RunInfo(const CommandContext& context, const std::vector<std::string>& operands);
 
+// What export writes into an entity file.
+enum class ExportForm {
+    Text,   // the lump's text up to its NUL, byte for byte: what ReHLDS writes itself
+    Lump,   // the same and its NUL: the entity lump byte for byte
+    Clean,  // what a save writes into the lump, without its NUL: LF line ends, from the first
+            // "{" to the last "}", one LF
+};
+
 // export: each map's entity text to MAP.ent beside it, or into outputFolder when not empty.
 int RunExport(const CommandContext& context, const std::vector<std::string>& operands,
-              const std::string& outputFolder);
+              const std::string& outputFolder, ExportForm form = ExportForm::Text);
 
 // import: each map gets the text of its entity file, saved as the dialog's Save saves editor
 // text. entitySource is one entity file (for a single map), a folder holding NAME.ent files,
-// or empty for MAP.ent beside each map. Entity files with lint errors are refused unless
-// options.force.
+// or empty for MAP.ent beside each map. Entity files with errors in the engine lint for
+// context.lint are refused unless options.force.
 int RunImport(const CommandContext& context, const std::vector<std::string>& operands,
               const std::string& entitySource, const WriteOptions& options);
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/Format.h"
+#include "cli/BlockDiff.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/Operands.h"
@@ -17,58 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The keys of a block as the engine ends up with them: a key given twice keeps its last value.
-using KeyValues = std::map<std::string, std::string, std::less<>>;
-
-struct Block {
-    const ParsedEntity* entity = nullptr;
-    KeyValues keys;
-    std::optional<std::string> classname, targetname, origin;
-    std::string identity;
-};
-
-std::optional<std::string> Value(const KeyValues& keys, std::string_view key) {
-    const auto found = keys.find(key);
-    return found == keys.end() ? std::nullopt : std::optional<std::string>(found->second);
-}
-
-std::vector<Block> Blocks(const ParsedEntityText& parsed) {
-    std::vector<Block> blocks;
-    for (const ParsedEntity& entity : parsed.entities) {
-        Block block;
-        block.entity = &entity;
-        for (const EntityKeyValue& pair : entity.keys) {
-            block.keys[pair.key] = pair.value;
-        }
-        block.classname = Value(block.keys, "classname");
-        block.targetname = Value(block.keys, "targetname");
-        block.origin = Value(block.keys, "origin");
-        // Absent and empty differ; the NUL never occurs in a value.
-        for (const auto& part : {block.classname, block.targetname, block.origin}) {
-            block.identity += part ? "=" + *part : std::string("-");
-            block.identity += '\0';
-        }
-        blocks.push_back(std::move(block));
-    }
-    return blocks;
-}
-
 Json OptionalJson(const std::optional<std::string>& value) {
     return value ? Json(JsonText(*value)) : Json(nullptr);
 }
 
-std::string Describe(const Block& block) {
-    std::string text = block.classname ? *block.classname : std::string("(no classname)");
-    if (block.targetname) {
-        text += " targetname \"" + *block.targetname + "\"";
-    }
-    if (block.origin) {
-        text += " origin \"" + *block.origin + "\"";
-    }
-    return text;
-}
-
-Json BlockJson(const Block& block) {
+Json BlockJson(const DiffBlock& block) {
     Json keys = Json::array();
     for (const EntityKeyValue& pair : block.entity->keys) {
         keys.push_back(Json::array({JsonText(pair.key), JsonText(pair.value)}));
@@ -84,55 +38,30 @@ void Compare(const std::string& leftText, const std::string& rightText, CMapRepo
              const std::string& left, const std::string& right) {
     const ParsedEntityText leftParsed = ParseEntityText(leftText);
     const ParsedEntityText rightParsed = ParseEntityText(rightText);
-    const std::vector<Block> before = Blocks(leftParsed);
-    const std::vector<Block> after = Blocks(rightParsed);
-
-    // The n-th block of an identity on the left matches the n-th of that identity on the right.
-    std::map<std::string, std::vector<std::size_t>> rightByIdentity;
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        rightByIdentity[after[i].identity].push_back(i);
-    }
-    std::map<std::string, std::size_t> used;
-    std::vector<bool> matched(after.size(), false);
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    std::vector<std::size_t> removed;
-    for (std::size_t i = 0; i < before.size(); ++i) {
-        const auto candidates = rightByIdentity.find(before[i].identity);
-        std::size_t& next = used[before[i].identity];
-        if (candidates != rightByIdentity.end() && next < candidates->second.size()) {
-            const std::size_t j = candidates->second[next++];
-            matched[j] = true;
-            pairs.emplace_back(i, j);
-        } else {
-            removed.push_back(i);
-        }
-    }
+    const BlockDiff diff = DiffBlocks(leftParsed, rightParsed);
+    const std::vector<DiffBlock>& before = diff.before;
+    const std::vector<DiffBlock>& after = diff.after;
 
     std::string text = "--- " + left + "\n+++ " + right + "\n";
     Json removedJson = Json::array();
-    for (const std::size_t i : removed) {
+    for (const std::size_t i : diff.removed) {
         text += Format("- %s (line %d)\n", Describe(before[i]).c_str(), before[i].entity->line);
         removedJson.push_back(BlockJson(before[i]));
     }
     Json addedJson = Json::array();
-    for (std::size_t j = 0; j < after.size(); ++j) {
-        if (!matched[j]) {
-            text += Format("+ %s (line %d)\n", Describe(after[j]).c_str(), after[j].entity->line);
-            addedJson.push_back(BlockJson(after[j]));
-        }
+    for (const std::size_t j : diff.added) {
+        text += Format("+ %s (line %d)\n", Describe(after[j]).c_str(), after[j].entity->line);
+        addedJson.push_back(BlockJson(after[j]));
     }
     Json changedJson = Json::array();
-    for (const auto& [i, j] : pairs) {
-        const Block& was = before[i];
-        const Block& now = after[j];
-        if (was.keys == now.keys) {
-            continue;
-        }
+    for (const auto& [i, j] : diff.changed) {
+        const DiffBlock& was = before[i];
+        const DiffBlock& now = after[j];
         text += Format("~ %s (line %d -> %d)\n", Describe(was).c_str(), was.entity->line,
                        now.entity->line);
         Json keys = Json::array();
         for (const auto& [key, value] : was.keys) {
-            const std::optional<std::string> newValue = Value(now.keys, key);
+            const std::optional<std::string> newValue = ValueOf(now.keys, key);
             if (!newValue) {
                 text += Format("    - \"%s\" \"%s\"\n", key.c_str(), value.c_str());
             } else if (*newValue != value) {

@@ -10,6 +10,7 @@
 #include "cli/MapWrite.h"
 #include "cli/Operands.h"
 #include "entities/EntitySearch.h"
+#include "entities/FindSequence.h"
 #include "entities/MemoryEditor.h"
 #include "entities/ShownMap.h"
 
@@ -78,10 +79,9 @@ int RunFind(const CommandContext& context, const std::string& searchString,
             return;
         }
         CMemoryEditor& editor = memory.editor;
-        CFixedSearchString source(searchString);
-        CEntitySearch search(editor, source, report.Sink());
         Json blocks = Json::array();
-        const auto print = [&](const TextSelection& selection) {
+        // Find, then Find Next until it finds nothing or wraps round to the first block.
+        for (const TextSelection& selection : FindSelections(searchString, editor.BorrowText())) {
             const std::string_view block = editor.BorrowText().substr(
                 static_cast<std::size_t>(selection.start),
                 static_cast<std::size_t>(selection.end - selection.start));
@@ -92,16 +92,6 @@ int RunFind(const CommandContext& context, const std::string& searchString,
             }
             blocks.push_back(
                 {{"start", selection.start}, {"end", selection.end}, {"text", JsonText(block)}});
-        };
-
-        // Find, then Find Next until it finds nothing or wraps round to the first block.
-        search.SetSearchPosition(0);
-        if (search.FindFromPosition()) {
-            const TextSelection first = editor.GetSelection();
-            print(first);
-            while (search.FindFromPosition() && editor.GetSelection() != first) {
-                print(editor.GetSelection());
-            }
         }
         report.figures["search"] = JsonText(searchString);
         report.figures["blocks"] = std::move(blocks);

@@ -5,12 +5,14 @@
 
 #include "base/Format.h"
 #include "bsp/BspFile.h"
+#include "bsp/FileText.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "cli/MapWrite.h"
 #include "cli/Operands.h"
 #include "cli/Sources.h"
-#include "entities/EntityLint.h"
+#include "entities/EngineLint.h"
+#include "entities/EntityText.h"
 #include "io/AtomicWrite.h"
 #include "io/FileRead.h"
 #include "io/NativePath.h"
@@ -45,7 +47,7 @@ std::string EntityFilePathFor(const std::string& mapPath) {
 }
 
 int RunExport(const CommandContext& context, const std::vector<std::string>& operands,
-              const std::string& outputFolder) {
+              const std::string& outputFolder, ExportForm form) {
     const std::vector<std::string> maps = ExpandOperands(operands, context.recursive, context.sink);
     if (maps.empty()) {
         return NoMaps(context);
@@ -73,14 +75,21 @@ int RunExport(const CommandContext& context, const std::vector<std::string>& ope
             report.Fail();
             return;
         }
+        std::string text(file.GetEntityText(), file.EntityTextLength());
+        if (form == ExportForm::Lump) {
+            text += '\0';
+        } else if (form == ExportForm::Clean) {
+            text = MakeEditorText(text);
+            PrepareFileText(text);
+        }
         try {
-            WriteFileAtomically(context.fileSystem, target, file.GetEntityText(),
-                                file.EntityTextLength());
+            WriteFileAtomically(context.fileSystem, target, text.data(), text.size());
         } catch (const CFileError& error) {
             report.Fail(Format("Error writing the file: %s.\n%s", target.c_str(), error.what()));
             return;
         }
         report.figures["entityBytes"] = file.EntityTextLength();
+        report.figures["fileBytes"] = text.size();
         report.text = map + " -> " + target + '\n';
     });
 }
@@ -128,17 +137,22 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
         std::string text = std::move(read).Value();
 
         // A typo in the text can stop the server when it loads the map: refuse it first.
-        const std::vector<LintFinding> findings = LintEntityText(text);
+        const std::vector<EngineFinding> findings = LintForEngine(text, context.lint);
         Json findingsJson = Json::array();
-        for (const LintFinding& finding : findings) {
-            report.text += Format("  %s:%d: %s: %s\n", source.c_str(), finding.line,
-                                  LintSeverityName(finding.severity), finding.message.c_str());
+        int errors = 0;
+        for (const EngineFinding& finding : findings) {
+            errors += finding.severity == LintSeverity::Error ? 1 : 0;
             findingsJson.push_back({{"line", finding.line},
+                                    {"column", finding.column},
                                     {"severity", LintSeverityName(finding.severity)},
                                     {"message", JsonText(finding.message)}});
+            if (finding.severity != LintSeverity::Information) {
+                report.text +=
+                    Format("  %s:%d:%d: %s: %s\n", source.c_str(), finding.line, finding.column,
+                           LintSeverityName(finding.severity), finding.message.c_str());
+            }
         }
         report.figures["findings"] = std::move(findingsJson);
-        const int errors = CountFindings(findings, LintSeverity::Error);
         if (errors > 0 && !options.force) {
             report.Fail(
                 Format("The entity file %s has %d error(s); %s was not changed.\nUse "

@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
+#include <map>
 #include <thread>
 
 #include "cli/AllocatorTuning.h"
@@ -20,6 +21,7 @@ constexpr const char* kFooter =
 }  // namespace
 
 int main(int argc, char** argv) {
+    using namespace entorra;
     using namespace entorra::cli;
     TuneAllocatorForBatches();
     PrepareConsole();
@@ -60,10 +62,50 @@ int main(int argc, char** argv) {
     info->add_option("MAP", maps, "Maps or folders")->required();
 
     CLI::App* exportCommand = app.add_subcommand(
-        "export", "Write each map's entity text, byte for byte, to MAP.ent beside it");
+        "export",
+        "Write each map's entity text to MAP.ent beside it, in a form ripent-style tools, "
+        "ReHLDS (maps/NAME.ent with sv_use_entity_file) and Xash all read");
     exportCommand->add_option("MAP", maps, "Maps or folders")->required();
     exportCommand->add_option("-o,--output", outputFolder, "Write the .ent files into this folder")
         ->check(CLI::ExistingDirectory);
+    ExportForm exportForm = ExportForm::Text;
+    exportCommand
+        ->add_option("--form", exportForm,
+                     "text: the lump's text up to its NUL, byte for byte (default; what ReHLDS "
+                     "writes itself); lump: the same and its NUL, the entity lump byte for "
+                     "byte; clean: what a save writes into the lump, LF line ends from the first "
+                     "\"{\" to the last \"}\" and one LF, no NUL")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, ExportForm>{
+            {"text", ExportForm::Text}, {"lump", ExportForm::Lump}, {"clean", ExportForm::Clean}}));
+
+    // The engine the entity texts are linted for.
+    std::string engineName = "goldsrc";
+    std::string codePageName = "1252";
+    EngineLintOptions lint;
+    bool lintInformation = false;
+    const auto addLintOptions = [&](CLI::App* command) {
+        command
+            ->add_option("--engine", engineName,
+                         "Lint for this engine's parser and limits: goldsrc (default), hl25, "
+                         "svencoop or xash")
+            ->check(CLI::IsMember({"goldsrc", "hl25", "svencoop", "xash"}));
+        command
+            ->add_option("--players", lint.players,
+                         "Player slots the map runs with; each takes an edict (default 32)")
+            ->check(CLI::Range(1, 255));
+        command
+            ->add_option("--edicts", lint.edicts,
+                         "The game's own edict figure (liblist.gam \"edicts\", -num_edicts) in "
+                         "place of the engine's")
+            ->check(CLI::Range(1, 1 << 20));
+        command
+            ->add_option("--code-page", codePageName,
+                         "Code page of the map's text; bytes that are no character in it are "
+                         "warnings: 1252 (default), 1251, 1250, utf-8 or none")
+            ->check([](const std::string& name) {
+                return CodePageNamed(name) ? std::string() : "unknown code page " + name;
+            });
+    };
 
     const auto addWriteFlags = [&](CLI::App* command) {
         command->add_flag("--dry-run", writeOptions.dryRun,
@@ -84,6 +126,7 @@ int main(int argc, char** argv) {
     importCommand->add_flag("--force", writeOptions.force,
                             "Import an entity file even when check finds errors in it");
     addWriteFlags(importCommand);
+    addLintOptions(importCommand);
 
     CLI::App* show =
         app.add_subcommand("show", "Print the entity text in editor form (CR LF line ends)");
@@ -110,10 +153,14 @@ int main(int argc, char** argv) {
     CLI::App* check = app.add_subcommand(
         "check",
         "Validate map files (header, lumps inside the file, overlaps, file order, alignment, "
-        "the entity lump's NUL) and lint entity texts (braces, quotes, text outside blocks, "
-        "classname, key/value lines, duplicate keys); .ent files are linted. Errors give exit "
-        "status 1. Never writes");
+        "the entity lump's NUL), lint entity texts as the engine reads them (its tokeniser, "
+        "blocks, classnames, limits) and compare NAME.ent beside a map with its lump; .ent "
+        "files are linted. Errors give exit status 1. Never writes");
     check->add_option("MAP", maps, "Maps, folders or .ent files")->required();
+    addLintOptions(check);
+    check->add_flag("--information", lintInformation,
+                    "Print information findings too (what the engine changes by design, such "
+                    "as \"angle\" into \"angles\")");
 
     std::string left;
     std::string right;
@@ -152,12 +199,16 @@ int main(int argc, char** argv) {
     context.recursive = recursive;
     context.progress = IsTerminal(stderr) ? &std::cerr : nullptr;
     context.outputOnTerminal = IsTerminal(stdout);
+    lint.engine = *EngineProfileNamed(engineName);
+    lint.codePage = *CodePageNamed(codePageName);
+    context.lint = lint;
+    context.lintInformation = lintInformation;
 
     if (*info) {
         return RunInfo(context, maps);
     }
     if (*exportCommand) {
-        return RunExport(context, maps, outputFolder);
+        return RunExport(context, maps, outputFolder, exportForm);
     }
     if (*importCommand) {
         ImportOperands operands = SplitImportOperands(maps);

@@ -124,7 +124,15 @@ std::vector<Token> Tokenise(std::string_view text, CFindings& findings) {
 }  // namespace
 
 const char* LintSeverityName(LintSeverity severity) {
-    return severity == LintSeverity::Error ? "error" : "warning";
+    switch (severity) {
+        case LintSeverity::Error:
+            return "error";
+        case LintSeverity::Warning:
+            return "warning";
+        case LintSeverity::Information:
+            break;
+    }
+    return "information";
 }
 
 const std::string* ParsedEntity::Find(std::string_view key) const {

@@ -11,7 +11,7 @@
 
 namespace entorra {
 
-enum class LintSeverity { Error, Warning };
+enum class LintSeverity { Error, Warning, Information };
 
 const char* LintSeverityName(LintSeverity severity);
 
@@ -19,6 +19,7 @@ struct LintFinding {
     int line = 0;  // 1-based line of the text; 0 for findings about the map file itself
     LintSeverity severity = LintSeverity::Error;
     std::string message;
+    int column = 0;  // 1-based byte column; 0 when only the line is known
     friend bool operator==(const LintFinding&, const LintFinding&) = default;
 };
 

@@ -5,12 +5,15 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "base/MessageSink.h"
+#include "entities/EngineLint.h"
 #include "entities/EntitySearch.h"
 #include "entities/EntityText.h"
+#include "entities/FindSequence.h"
 #include "entities/MemoryEditor.h"
 #include "tests/entities/EntityModel.h"
 
@@ -21,19 +24,21 @@ constexpr std::size_t kTextSize = 1 << 20;
 constexpr int kMatchingBlocks = 10000;
 constexpr const char* kClass = "info_player_deathmatch";
 
-// About kTextSize bytes with the given line end: worldspawn, then the matching blocks spread
+// About textSize bytes with the given line end: worldspawn, then the matching blocks spread
 // evenly with small blocks of other classes between them.
-std::string BuildText(const std::string& lineEnd) {
+std::string BuildText(const std::string& lineEnd, std::size_t textSize = kTextSize,
+                      int matchingBlocks = kMatchingBlocks) {
     static const char* const kOthers[] = {"light", "info_target", "func_wall", "env_sprite"};
     const auto line = [&lineEnd](const std::string& text) { return text + lineEnd; };
     std::string text = line("{") + line("\"classname\" \"worldspawn\"") + line("}");
-    text.reserve(kTextSize + 256);
+    text.reserve(textSize + 256);
     int other = 0;
-    for (int block = 0; block < kMatchingBlocks; ++block) {
+    for (int block = 0; block < matchingBlocks; ++block) {
         text += line("{") + line("\"origin\" \"" + std::to_string(block % 4096) + " 0 36\"") +
                 line("\"angles\" \"0 " + std::to_string(block % 360) + " 0\"") +
                 line("\"classname\" \"" + std::string(kClass) + "\"") + line("}");
-        const std::size_t share = kTextSize / kMatchingBlocks * static_cast<std::size_t>(block + 1);
+        const std::size_t share = textSize / static_cast<std::size_t>(matchingBlocks) *
+                                  static_cast<std::size_t>(block + 1);
         while (text.size() + 40 < share) {
             text += line("{") +
                     line("\"classname\" \"" + std::string(kOthers[other++ % 4]) + "\"") + line("}");
@@ -153,6 +158,108 @@ void BM_MakeEditorText(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_MakeEditorText);
+
+// The census and the engine lint of the same 2 MiB editor text: the dialog lints after a pause
+// in typing, so the lint may take at most three times what showing a map's census takes.
+const std::string& LargeEditorText() {
+    static const std::string text =
+        MakeEditorText(BuildText("\r\n", 2 * kTextSize, 2 * kMatchingBlocks));
+    return text;
+}
+
+void BM_Census_2MiB(benchmark::State& state) {
+    CMemoryEditor editor(LargeEditorText());
+    CFixedSearchString source;
+    CNullSink sink;
+    CEntitySearch search(editor, source, sink);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(search.CountEntityBlocks("info_vip_start"));
+        benchmark::DoNotOptimize(search.CountEntityBlocks("info_player_start"));
+        benchmark::DoNotOptimize(search.CountEntityBlocks("info_player_deathmatch"));
+    }
+    state.SetBytesProcessed(state.iterations() *
+                            static_cast<std::int64_t>(LargeEditorText().size()));
+}
+BENCHMARK(BM_Census_2MiB);
+
+void BM_EngineLint_2MiB(benchmark::State& state) {
+    const std::string& text = LargeEditorText();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(LintForEngine(text));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_EngineLint_2MiB);
+
+// find over texts of 10,000 to 80,000 matching blocks (about 100 bytes apart): the Find and
+// Find Next run of entorra-cli find, beside the census count of the same text.
+const std::string& FindText(int matchingBlocks) {
+    static std::map<int, std::string> texts;
+    auto& text = texts[matchingBlocks];
+    if (text.empty()) {
+        text = MakeEditorText(
+            BuildText("\n", static_cast<std::size_t>(matchingBlocks) * 104, matchingBlocks));
+    }
+    return text;
+}
+
+void BM_CountEntityBlocks_FindText(benchmark::State& state) {
+    CMemoryEditor editor(FindText(static_cast<int>(state.range(0))));
+    CFixedSearchString source;
+    CNullSink sink;
+    CEntitySearch search(editor, source, sink);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(search.CountEntityBlocks(kClass));
+    }
+}
+BENCHMARK(BM_CountEntityBlocks_FindText)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Arg(80000)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_FindSelections(benchmark::State& state) {
+    const auto matching = static_cast<std::size_t>(state.range(0));
+    const std::string& text = FindText(static_cast<int>(matching));
+    if (FindSelections(kClass, text).size() != matching) {
+        state.SkipWithError("find does not select every matching block");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FindSelections(kClass, text));
+    }
+}
+BENCHMARK(BM_FindSelections)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Arg(80000)
+    ->Unit(benchmark::kMillisecond);
+
+// For scale: Find Next by Find Next, each a fresh search of the text.
+void BM_FindNextOneByOne(benchmark::State& state) {
+    for (auto _ : state) {
+        CMemoryEditor editor(FindText(static_cast<int>(state.range(0))));
+        CFixedSearchString source(kClass);
+        CNullSink sink;
+        CEntitySearch search(editor, source, sink);
+        int found = 0;
+        if (search.FindFromPosition()) {
+            const TextSelection first = editor.GetSelection();
+            ++found;
+            while (search.FindFromPosition() && editor.GetSelection() != first) {
+                ++found;
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+}
+BENCHMARK(BM_FindNextOneByOne)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace entorra

@@ -16,13 +16,18 @@ class CheckCommand : public testing::CliTest {};
 TEST_F(CheckCommand, ReportsPerMapFailsOnErrorsAndWritesNothing) {
     const std::string good = Map("maps/good.bsp");
     const std::string bad = Map("maps/noclass.bsp", "{\n\"classname\" \"worldspawn\"\n}\n{\n}\n");
-    WriteText(dir.File("maps/edit.ent"), "{\n\"classname\" \"a\"\n\"a\" \"1\"\n\"a\" \"2\"\n}\n");
+    WriteText(dir.File("maps/edit.ent"),
+              "{\n\"classname\" \"worldspawn\"\n\"a\" \"1\"\n\"a\" \"2\"\n}\n");
     const testing::FileState before = testing::StateOf(bad);
 
     EXPECT_EQ(RunCheck(Context(), {dir.File("maps"), dir.File("maps/edit.ent")}), 1);
-    EXPECT_EQ(out.str(), good + ": ok\n" + bad + ":4: error: block without \"classname\"\n" + bad +
+    const std::string noClass =
+        "block without \"classname\": the engine leaves it unread and stops loading the map "
+        "(\"found ... when expecting {\")";
+    EXPECT_EQ(out.str(), good + ": ok\n" + bad + ":4:1: error: " + noClass + "\n" + bad +
                              ": 1 error(s), 0 warning(s)\n" + dir.File("maps/edit.ent") +
-                             ":4: warning: duplicate key \"a\" in one block (first at line 3)\n" +
+                             ":4:1: warning: the key \"a\" is given twice in one block: the "
+                             "later value wins\n" +
                              dir.File("maps/edit.ent") + ": 0 error(s), 1 warning(s)\n");
     EXPECT_EQ(testing::StateOf(bad), before);
 
@@ -30,9 +35,9 @@ TEST_F(CheckCommand, ReportsPerMapFailsOnErrorsAndWritesNothing) {
     const nlohmann::json maps = Json();
     EXPECT_EQ(maps[0]["ok"], false);
     EXPECT_EQ(maps[0]["errors"], 1);
-    EXPECT_EQ(maps[0]["findings"][0], nlohmann::json({{"line", 4},
-                                                      {"severity", "error"},
-                                                      {"message", "block without \"classname\""}}));
+    EXPECT_EQ(
+        maps[0]["findings"][0],
+        nlohmann::json({{"line", 4}, {"column", 1}, {"severity", "error"}, {"message", noClass}}));
     EXPECT_EQ(maps[1]["ok"], true);
     EXPECT_EQ(maps[1]["findings"].size(), 0u);
 
@@ -94,7 +99,7 @@ TEST_F(CheckCommand, AFindingInsideTheEntityTextHasItsLine) {
     fixtures::WriteFileBytes(dir.File("m.bsp"), image);
     EXPECT_EQ(RunCheck(Context(), {dir.File("m.bsp")}), 1);
     EXPECT_EQ(out.str(),
-              Format("%s:13: error: a NUL missing: the entity lump has none within its %d bytes\n"
+              Format("%s:13:1: error: a NUL missing: the entity lump has none within its %d bytes\n"
                      "%s: 1 error(s), 0 warning(s)\n",
                      dir.File("m.bsp").c_str(), length - 1, dir.File("m.bsp").c_str()));
 }

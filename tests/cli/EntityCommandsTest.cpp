@@ -115,7 +115,8 @@ TEST_F(EntityCommands, JsonHoldsTheDocumentedFields) {
     EXPECT_EQ(Json()[0], (nlohmann::json{{"map", a},
                                          {"ok", true},
                                          {"entityFile", dir.File("a.ent")},
-                                         {"entityBytes", kEntities.size()}}));
+                                         {"entityBytes", kEntities.size()},
+                                         {"fileBytes", kEntities.size()}}));
 
     // A map text that is not UTF-8 comes out as Latin-1, byte for byte.
     const std::string b = Map("b.bsp", "{\n\"classname\" \"caf\xe9\"\n}\n");

@@ -84,5 +84,33 @@ TEST_F(Tool, MapAndEntityFilesWithNamesOutsideAscii) {
     EXPECT_EQ(Run({"check", map, entityFile}), 0) << Read("stdout") << Read("stderr");
 }
 
+TEST_F(Tool, LintAndExportOptionsReachTheCommands) {
+    const std::string a = Map("maps/a.bsp");
+    const std::string file = dir.File("x.ent");
+    WriteText(file,
+              "{\n\"classname\" \"worldspawn\"\n}\n{\n\"classname\" "
+              "\"info_player_start\"\n\"angle\" \"-1\"\n\"message\" \"caf\xE9\"\n}\n");
+    EXPECT_EQ(Run({"check", file}), 0);
+    EXPECT_EQ(Read("stdout"), file + ": ok\n");
+    EXPECT_EQ(Run({"check", "--engine", "xash", "--code-page", "utf-8", "--information", file}), 0);
+    EXPECT_EQ(Read("stdout"),
+              file +
+                  ":6:1: information: the engine turns \"angle\" into \"angles\" \"-90 0 0\" "
+                  "(up)\n" +
+                  file +
+                  ":7:15: warning: bytes that are not UTF-8: engines and tools read them "
+                  "differently\n" +
+                  file + ": 0 error(s), 1 warning(s)\n");
+    EXPECT_EQ(Run({"check", "--engine", "quake", file}), 2);
+    EXPECT_EQ(Run({"check", "--code-page", "koi8", file}), 2);
+    EXPECT_EQ(Run({"check", "--players", "0", file}), 2);
+    EXPECT_EQ(Run({"check", "--players", "1", "--edicts", "1", file}), 1);
+
+    EXPECT_EQ(Run({"export", "--form", "lump", a}), 0);
+    EXPECT_EQ(Read("maps/a.ent"), testing::kEntities + std::string(1, '\0'));
+    EXPECT_EQ(Run({"export", "--form", "other", a}), 2);
+    EXPECT_EQ(Run({"import", "--engine", "xash", "--dry-run", a}), 0);
+}
+
 }  // namespace
 }  // namespace entorra::cli

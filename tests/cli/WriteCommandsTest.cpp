@@ -110,7 +110,7 @@ TEST_F(WriteCommands, ImportRefusesAnEntityFileWithErrorsUnlessForced) {
 
     EXPECT_EQ(RunImport(Context(), {a}, "", {}), 1);
     EXPECT_EQ(StateOf(a), before);
-    EXPECT_NE(out.str().find(dir.File("a.ent") + ":5: error: unterminated quote"),
+    EXPECT_NE(out.str().find(dir.File("a.ent") + ":5:10: error: unterminated quote"),
               std::string::npos);
     EXPECT_EQ(sink.Last(), "The entity file " + dir.File("a.ent") + " has 2 error(s); " + a +
                                " was not changed.\nUse --force to import it anyway.");
