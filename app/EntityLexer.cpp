@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "app/AnsiText.h"
+
 namespace entorra {
 namespace {
 
@@ -27,7 +29,10 @@ Colours SchemeColours(bool dark) {
 class CRunWriter {
 public:
     explicit CRunWriter(CEntityLexer& lexer) : m_lexer(lexer) {}
-    void Add(int style) {
+    void Add(int style, char byte) {
+        if (IsAnsiTypographic(static_cast<unsigned char>(byte))) {
+            style += CEntityLexer::kAnsiCharacter;
+        }
         if (style != m_nStyle && m_nLength > 0) {
             Flush();
         }
@@ -52,6 +57,9 @@ private:
 CEntityLexer::CEntityLexer(QObject* parent) : QsciLexerCustom(parent) {}
 
 QString CEntityLexer::description(int style) const {
+    if (style >= kAnsiCharacter && style < kAnsiCharacter + StyleCount) {
+        return description(style - kAnsiCharacter) + QStringLiteral(", code page character");
+    }
     switch (style) {
         case Default:
             return QStringLiteral("Default");
@@ -85,6 +93,11 @@ void CEntityLexer::SetScheme(bool dark, const QColor& text, const QColor& paper,
     setColor(colours.key, Key);
     setColor(colours.value, Value);
     setColor(colours.className, ClassName);
+    for (int style = 0; style < StyleCount; ++style) {
+        setPaper(paper, kAnsiCharacter + style);
+        setColor(paper, kAnsiCharacter + style);
+        setFont(style == Brace || style == ClassName ? bold : font, kAnsiCharacter + style);
+    }
 }
 
 void CEntityLexer::styleText(int start, int end) {
@@ -140,16 +153,16 @@ void CEntityLexer::styleText(int start, int end) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-            writer.Add(Default);
+            writer.Add(Default, c);
             endLine();
             continue;
         }
         if (c == '\r') {
-            writer.Add(Default);
+            writer.Add(Default, c);
             continue;
         }
         if (inString) {
-            writer.Add(quoted == 1 ? Key : (classNameKey ? ClassName : Value));
+            writer.Add(quoted == 1 ? Key : (classNameKey ? ClassName : Value), c);
             if (c == '"') {
                 inString = false;
                 if (quoted == 1) {
@@ -162,18 +175,18 @@ void CEntityLexer::styleText(int start, int end) {
             inString = true;
             ++quoted;
             keyStart = i + 1;
-            writer.Add(quoted == 1 ? Key : (classNameKey ? ClassName : Value));
+            writer.Add(quoted == 1 ? Key : (classNameKey ? ClassName : Value), c);
         } else if (c == '{') {
             ++depth;
             opens = true;
-            writer.Add(Brace);
+            writer.Add(Brace, c);
         } else if (c == '}') {
             if (depth > 0) {
                 --depth;
             }
-            writer.Add(Brace);
+            writer.Add(Brace, c);
         } else {
-            writer.Add(Default);
+            writer.Add(Default, c);
         }
     }
     writer.Flush();

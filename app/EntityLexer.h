@@ -12,6 +12,10 @@ class CEntityLexer final : public QsciLexerCustom {
     Q_OBJECT
 public:
     enum Style { Default = 0, Brace = 1, Key = 2, Value = 3, ClassName = 4, StyleCount = 5 };
+    // A byte of 0x80-0x9F that the ANSI code page shows as a character has its style moved by
+    // this much: the same font, its glyph drawn in the paper's colour, so that the editor can
+    // draw the code page's character in its place (Scintilla has no glyph for it).
+    static constexpr int kAnsiCharacter = 16;
 
     explicit CEntityLexer(QObject* parent = nullptr);
 

@@ -13,11 +13,14 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <algorithm>
 #include <array>
 
 #include "app/AboutDlg.h"
+#include "app/AnsiText.h"
 #include "app/AppIcon.h"
 #include "app/FolderPicker.h"
 #include "app/QtText.h"
@@ -32,6 +35,8 @@ namespace entorra {
 namespace {
 
 constexpr const char* kNoMapLoaded = "No map loaded";
+constexpr const char* kNothingToSaveInto = "No map is loaded to save into.\nChoose a map first.";
+constexpr const char* kMapNotRead = "No map is loaded to save into.\nThe map %s could not be read.";
 
 // The wait cursor for the length of a scope; nested scopes keep it on.
 class CWaitCursor {
@@ -45,15 +50,9 @@ public:
 // The search string as the editor holds text: one byte per character, as it shows them. A
 // character it cannot show occurs nowhere, so such a string searches for nothing.
 std::string EditorBytes(const QString& text) {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(text.size()));
-    for (const QChar character : text) {
-        if (character.unicode() > 0xFF) {
-            return {};
-        }
-        bytes += static_cast<char>(character.unicode());
-    }
-    return bytes;
+    const std::optional<QByteArray> bytes = TextToAnsiExactly(text);
+    return bytes ? std::string(bytes->constData(), static_cast<std::size_t>(bytes->size()))
+                 : std::string();
 }
 
 }  // namespace
@@ -75,21 +74,19 @@ CEntorraDlg::CEntorraDlg(CDialogSetup setup, QWidget* parent)
       m_units(DialogFont()),
       m_dumpLog(m_setup.dumpSwitch) {
     setObjectName(IDD_MAIN_DIALOG);
-    setWindowTitle(kAppName);
     setFont(DialogFont());
     CreateControls();
     m_pShownMap = std::make_unique<CShownMap>(*m_pEntityText, *m_pPrompt, m_fileSystem, &m_dumpLog);
     m_searchSource.SetCombo(m_pEntityCombo);
     m_pSearch = std::make_unique<CEntitySearch>(*m_pEntityText, m_searchSource, *m_pPrompt);
 
-    // The template's size is the least that shows every control; the window may grow.
-    QSize size = m_units.Size(540, 438);
-    if (const QScreen* screen = QApplication::primaryScreen()) {
-        size = size.boundedTo(screen->availableSize());
-    }
-    setMinimumSize(size);
-    resize(size);
+    // Sizes that the controls need are known once the style has seen them.
+    ensurePolished();
+    setMinimumSize(NeededSize());
+    resize(FirstSize());
     LayOutControls();
+    UpdateWindowTitle();
+    connect(m_pEntityText, &QsciScintilla::modificationChanged, this, &QWidget::setWindowModified);
 }
 
 CEntorraDlg::~CEntorraDlg() {
@@ -174,7 +171,20 @@ void CEntorraDlg::CreateControls() {
     connect(m_pDeleteAll, &QPushButton::clicked, this, &CEntorraDlg::OnDeleteAll);
     connect(m_pSave, &QPushButton::clicked, this, [this] { OnSave(); });
     connect(m_pExit, &QPushButton::clicked, this, &QDialog::accept);
-    // A choice from the list, by mouse, wheel or arrow keys, searches at once.
+    // A choice from the list, by mouse, wheel or arrow keys, searches at once. Qt also takes
+    // the end of typing (the field losing the focus, or Return) for a choice when the text
+    // equals an entry; that would search unasked, so the field's end of typing only moves
+    // the list to the matching entry, quietly.
+    QLineEdit* field = m_pEntityCombo->lineEdit();
+    disconnect(field, &QLineEdit::editingFinished, m_pEntityCombo, nullptr);
+    connect(field, &QLineEdit::editingFinished, this, [this] {
+        const int row = m_pEntityCombo->findText(m_pEntityCombo->currentText(),
+                                                 Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        if (row >= 0 && row != m_pEntityCombo->currentIndex()) {
+            const QSignalBlocker quiet(m_pEntityCombo);
+            m_pEntityCombo->setCurrentIndex(row);
+        }
+    });
     connect(m_pEntityCombo, &QComboBox::activated, this, [this](int) { OnFind(); });
     // The list cannot be left without a selection by the user; only a chosen map counts.
     connect(m_pMapList, &QListWidget::itemSelectionChanged, this, [this] {
@@ -182,45 +192,186 @@ void CEntorraDlg::CreateControls() {
             OnSelchangeMapList();
         }
     });
-    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, &CEntorraDlg::OnAbout);
+    // Keys of habit beside the mnemonics.
+    const auto shortcut = [this](const QKeySequence& keys, auto handler) {
+        auto* key = new QShortcut(keys, this);
+        connect(key, &QShortcut::activated, this, handler);
+    };
+    shortcut(QKeySequence(Qt::Key_F1), &CEntorraDlg::OnAbout);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { OnSave(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_F), &CEntorraDlg::FocusSearchField);
+    shortcut(QKeySequence(Qt::Key_F3), &CEntorraDlg::OnFindNext);
+}
+
+namespace {
+
+// The template's size, in dialog units.
+constexpr int kTemplateWidth = 540;
+constexpr int kTemplateHeight = 438;
+// The least height of the editor and the map list, in dialog units: a few lines.
+constexpr int kLeastEditorHeight = 64;
+
+int WidestHint(std::initializer_list<const QWidget*> widgets) {
+    int widest = 0;
+    for (const QWidget* widget : widgets) {
+        widest = std::max(widest, widget->sizeHint().width());
+    }
+    return widest;
+}
+
+// The width of a combo box's field that shows its longest entry whole.
+int WidthForEntries(const QComboBox& combo) {
+    const QFontMetrics metrics(combo.font());
+    int text = 0;
+    for (int row = 0; row < combo.count(); ++row) {
+        text = std::max(text, metrics.horizontalAdvance(combo.itemText(row)));
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.editable = combo.isEditable();
+    return combo.style()
+        ->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, metrics.height()), &combo)
+        .width();
+}
+
+}  // namespace
+
+// Where the controls go in a window of the given width and height. At the template's size and
+// above, every control stands where the template puts it, and the frames, the map list and the
+// editor take up what the window has grown by. A narrower window moves the buttons in from the
+// right and narrows the search field; a button or label whose text needs more room than the
+// template gives (a large desktop font) gets that room.
+struct CEntorraDlg::CLayout {
+    QRect mapsGroup, entitiesGroup, mapFolder, browse, mapList, combo, find, editor, del, deleteAll,
+        save, exit, mapFolderLabel, mapTitle, searchLabel, findNext, mapFilesLabel, spawnCounts;
+};
+
+CEntorraDlg::CLayout CEntorraDlg::Layout(int width, int height) const {
+    const CDialogUnits& u = m_units;
+    // Distances from the window's right and bottom edges, as the template has them.
+    const int right = width - (u.X(kTemplateWidth) - u.X(523));
+    const int bottom = height - (u.Y(kTemplateHeight) - u.Y(418));
+    const int groupBottom = height - (u.Y(kTemplateHeight) - u.Y(429));
+    const int groupRight = width - (u.X(kTemplateWidth) - u.X(533));
+    const auto rows = [&](const QRect& rect, int newBottom) {
+        return QRect(rect.left(), rect.top(), rect.width(), std::max(newBottom - rect.top(), 0));
+    };
+    // A button column ends at `end` at most; it is as wide as its widest caption needs.
+    const auto column = [&](int x, int w, int end, std::initializer_list<const QWidget*> buttons) {
+        const QRect rect = u.Rect(x, 0, w, 0);
+        const int needed = std::max(rect.width(), WidestHint(buttons));
+        const int left = std::min(rect.left() + needed, end) - needed;
+        return std::pair<int, int>(left, needed);
+    };
+
+    CLayout layout;
+    layout.mapsGroup = rows(u.Rect(7, 7, 166, 422), groupBottom);
+    const QRect entities = u.Rect(180, 7, 353, 422);
+    layout.entitiesGroup =
+        QRect(entities.left(), entities.top(), std::max(groupRight - entities.left(), 0),
+              std::max(groupBottom - entities.top(), 0));
+    layout.mapFolder = u.Rect(17, 48, 143, 12);
+    const auto [browseX, browseW] = column(110, 50, layout.mapFolder.right() + 1, {m_pBrowse});
+    layout.browse = QRect(browseX, u.Y(27), browseW, u.Rect(110, 27, 50, 14).height());
+    layout.mapList = rows(u.Rect(17, 90, 143, 328), bottom);
+    layout.mapFolderLabel = u.Rect(17, 36, 45, 8);
+    layout.mapFolderLabel.setWidth(
+        std::max(layout.mapFolderLabel.width(), m_pMapFolderLabel->sizeHint().width()));
+    layout.mapFilesLabel = u.Rect(17, 76, 119, 8);
+
+    // The buttons: the right column first, then the left one beside it.
+    const int gap = u.X(473) - u.X(467);
+    const auto [rightX, rightW] = column(473, 50, right, {m_pExit, m_pFindNext, m_pDeleteAll});
+    const auto [leftX, leftW] = column(417, 50, rightX - gap, {m_pSave, m_pFind, m_pDelete});
+    const auto button = [&](int x, int w, int y) {
+        return QRect(x, u.Y(y), w, u.Rect(0, y, 0, 14).height());
+    };
+    layout.save = button(leftX, leftW, 27);
+    layout.exit = button(rightX, rightW, 27);
+    layout.find = button(leftX, leftW, 48);
+    layout.findNext = button(rightX, rightW, 48);
+    layout.del = button(leftX, leftW, 65);
+    layout.deleteAll = button(rightX, rightW, 65);
+
+    // The search field and the labels beside the buttons end before the left column.
+    const int beforeButtons = leftX - (u.X(417) - u.X(404));
+    const QRect comboRect = u.Rect(191, 50, 213, 12);
+    layout.combo =
+        QRect(comboRect.left(), comboRect.top(),
+              std::max(std::min(comboRect.right() + 1, beforeButtons) - comboRect.left(), 0),
+              std::max(comboRect.height(), m_pEntityCombo->sizeHint().height()));
+    const auto label = [&](int x, int y, int w, int h, int end) {
+        const QRect rect = u.Rect(x, y, w, h);
+        return QRect(rect.left(), rect.top(),
+                     std::max(std::min(rect.right() + 1, end) - rect.left(), 0), rect.height());
+    };
+    layout.searchLabel = label(191, 38, 200, 8, beforeButtons);
+    layout.spawnCounts = label(191, 70, 212, 8, beforeButtons);
+    // Below the buttons the map's title may use the editor's width.
+    const QRect title = u.Rect(191, 85, 200, 8);
+    layout.mapTitle =
+        QRect(title.left(), title.top(), std::max(right - title.left(), 0), title.height());
+    const QRect editor = u.Rect(191, 100, 332, 318);
+    layout.editor = QRect(editor.left(), editor.top(), std::max(right - editor.left(), 0),
+                          std::max(bottom - editor.top(), 0));
+    return layout;
+}
+
+QSize CEntorraDlg::NeededSize() const {
+    const CDialogUnits& u = m_units;
+    // The search field shows the longest entity name; the columns of buttons their captions.
+    const int comboWidth =
+        std::min(WidthForEntries(*m_pEntityCombo), u.Rect(191, 0, 213, 0).width());
+    const CLayout wide = Layout(u.X(kTemplateWidth), u.Y(kTemplateHeight));
+    const int buttons = wide.exit.right() + 1 - wide.save.left();
+    const int width =
+        u.X(191) + comboWidth + (u.X(417) - u.X(404)) + buttons + (u.X(kTemplateWidth) - u.X(523));
+    const int height = u.Y(100) + u.Y(kLeastEditorHeight) + (u.Y(kTemplateHeight) - u.Y(418));
+    return {width, height};
+}
+
+QSize CEntorraDlg::FirstSize() const {
+    // The template's size where the screen has room for it and for the window's frame.
+    QSize size = m_units.Size(kTemplateWidth, kTemplateHeight);
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+        const int frame = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+        const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+        const QSize room = screen->availableSize() - QSize(4 * frame, caption + 4 * frame);
+        size = size.boundedTo(room);
+    }
+    return size.expandedTo(NeededSize());
 }
 
 void CEntorraDlg::LayOutControls() {
-    // Controls stand where the template puts them; the frames, the map list and the editor
-    // take up what the window has grown by (or give up what a small screen lacks).
-    const QSize base = m_units.Size(540, 438);
-    const int dx = width() - base.width();
-    const int dy = height() - base.height();
-    const auto place = [this](QWidget* widget, int x, int y, int w, int h, int growX = 0,
-                              int growY = 0) {
-        const QRect rect = m_units.Rect(x, y, w, h);
-        widget->setGeometry(
-            rect.x(), rect.y(),
-            growX != 0 ? std::max(rect.width() + growX, m_units.X(40)) : rect.width(),
-            growY != 0 ? std::max(rect.height() + growY, m_units.Y(24)) : rect.height());
-    };
-    place(m_pMapsGroup, 7, 7, 166, 422, 0, dy);
-    place(m_pEntitiesGroup, 180, 7, 353, 422, dx, dy);
-    place(m_pMapFolder, 17, 48, 143, 12);
-    place(m_pBrowse, 110, 27, 50, 14);
-    place(m_pMapList, 17, 90, 143, 328, 0, dy);
-    // The template's combo height includes its dropped-down list; the field is its own height.
-    const QRect comboRect = m_units.Rect(191, 50, 213, 12);
-    m_pEntityCombo->setGeometry(comboRect.x(), comboRect.y(), comboRect.width(),
-                                std::max(comboRect.height(), m_pEntityCombo->sizeHint().height()));
-    place(m_pFind, 417, 48, 50, 14);
-    place(m_pEntityText, 191, 100, 332, 318, dx, dy);
-    place(m_pDelete, 417, 65, 50, 14);
-    place(m_pDeleteAll, 473, 65, 50, 14);
-    place(m_pSave, 417, 27, 50, 14);
-    place(m_pExit, 473, 27, 50, 14);
-    place(m_pMapFolderLabel, 17, 36, 45, 8);
-    place(m_pMapTitle, 191, 85, 200, 8);
-    place(m_pSearchLabel, 191, 38, 200, 8);
-    place(m_pFindNext, 473, 48, 50, 14);
-    place(m_pMapFilesLabel, 17, 76, 119, 8);
-    place(m_pSpawnCounts, 191, 70, 212, 8);
+    const CLayout layout = Layout(width(), height());
+    m_pMapsGroup->setGeometry(layout.mapsGroup);
+    m_pEntitiesGroup->setGeometry(layout.entitiesGroup);
+    m_pMapFolder->setGeometry(layout.mapFolder);
+    m_pBrowse->setGeometry(layout.browse);
+    m_pMapList->setGeometry(layout.mapList);
+    m_pEntityCombo->setGeometry(layout.combo);
+    m_pFind->setGeometry(layout.find);
+    m_pEntityText->setGeometry(layout.editor);
+    m_pDelete->setGeometry(layout.del);
+    m_pDeleteAll->setGeometry(layout.deleteAll);
+    m_pSave->setGeometry(layout.save);
+    m_pExit->setGeometry(layout.exit);
+    m_pMapFolderLabel->setGeometry(layout.mapFolderLabel);
+    m_pMapTitle->setGeometry(layout.mapTitle);
+    m_pSearchLabel->setGeometry(layout.searchLabel);
+    m_pFindNext->setGeometry(layout.findNext);
+    m_pMapFilesLabel->setGeometry(layout.mapFilesLabel);
+    m_pSpawnCounts->setGeometry(layout.spawnCounts);
+}
+
+void CEntorraDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // The controls' needs change with the font and the style (once the controls exist).
+    if (m_pSpawnCounts != nullptr &&
+        (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)) {
+        setMinimumSize(NeededSize());
+        LayOutControls();
+    }
 }
 
 void CEntorraDlg::resizeEvent(QResizeEvent* event) {
@@ -261,13 +412,17 @@ void CEntorraDlg::FindMapFolder() {
     // on the stored folder alone.
     const FoundMapFolder found = entorra::FindMapFolder(*m_setup.settings, Prompt(), m_setup.rules);
     m_strMapFolder = m_setup.startFolder ? *m_setup.startFolder : found.folder;
+    const bool storedEmpty = found.source != MapFolderSource::OwnSetting || found.folder.empty();
+    m_bStoreFolder = !m_setup.startFolder || storedEmpty;
     if (FillMapList(MapPattern(m_strMapFolder)) == 0) {
         OnBrowse();
     }
 }
 
 void CEntorraDlg::StoreMapFolder() {
-    entorra::StoreMapFolder(*m_setup.settings, m_strMapFolder);
+    if (m_bStoreFolder) {
+        entorra::StoreMapFolder(*m_setup.settings, m_strMapFolder);
+    }
 }
 
 int CEntorraDlg::FillMapList(const std::string& mapPattern) {
@@ -297,6 +452,7 @@ void CEntorraDlg::OnBrowse() {
         return;
     }
     m_strMapFolder = *chosen;
+    m_bStoreFolder = true;
     ShowMapFolder();
     FillMapList(MapPattern(m_strMapFolder));
 }
@@ -344,6 +500,18 @@ void CEntorraDlg::ShowSelectedMap() {
         }
     }
     m_pEntityText->ClearModified();
+    UpdateWindowTitle();
+}
+
+void CEntorraDlg::UpdateWindowTitle() {
+    const QString app = QString::fromLatin1(kAppName);
+    if (!m_pShownMap->File().IsLoaded()) {
+        setWindowTitle(app + QStringLiteral("[*]"));
+        return;
+    }
+    // The name the editor's text belongs to; Qt puts a "*" where the "[*]" stands while it
+    // holds unsaved changes.
+    setWindowTitle(ToQString(m_strMapName) + QStringLiteral("[*] - ") + app);
 }
 
 bool CEntorraDlg::PromptSaveChanges() {
@@ -358,12 +526,31 @@ bool CEntorraDlg::PromptSaveChanges() {
 }
 
 bool CEntorraDlg::OnSave() {
-    if (m_pShownMap->Save(m_strMapPath) == 1) {
-        return false;  // the edits stay in the editor for another try
+    const CScintillaEditor::Place place = m_pEntityText->GetPlace();
+    const int result = m_pShownMap->Save(m_strMapPath);
+    if (result == 2) {
+        Prompt().ShowMessage(m_strMapName.empty() ? std::string(kNothingToSaveInto)
+                                                  : Format(kMapNotRead, m_strMapName.c_str()));
+    }
+    if (result != 0) {
+        // The edits stay in the editor, still unsaved, for another try. A failed save may
+        // have let go of the map, when it could not be read again.
+        if (!m_pShownMap->File().IsLoaded()) {
+            m_pMapTitle->setText(QString::fromLatin1(kNoMapLoaded));
+        }
+        UpdateWindowTitle();
+        return false;
     }
     m_pEntityText->ClearModified();
     ShowSelectedMap();
+    // The map is shown again from its file: where the user was, as far as the text allows.
+    m_pEntityText->SetPlace(place);
     return true;
+}
+
+void CEntorraDlg::FocusSearchField() {
+    m_pEntityCombo->setFocus(Qt::ShortcutFocusReason);
+    m_pEntityCombo->lineEdit()->selectAll();
 }
 
 void CEntorraDlg::OnFind() {

@@ -56,10 +56,11 @@ public:
 
     void OnSelchangeMapList();
     void ShowSelectedMap();
-    // True when the map was written, or there was nothing to write it into.
+    // True when the map was written. Otherwise the edits stay in the editor, still unsaved:
+    // the save failed, or no map is loaded to save them into (which it says).
     bool OnSave();
     // Asks whether to save unsaved changes. False only when the user wanted them saved and
-    // the save failed, so the caller must not drop them.
+    // they were not, so the caller must not drop them.
     bool PromptSaveChanges();
     void OnBrowse();
     int FillMapList(const std::string& mapPattern);
@@ -68,6 +69,8 @@ public:
     void OnDelete();
     void OnDeleteAll();
     void OnAbout();
+    // Ctrl+F: the keyboard focus to the search string, all of it selected.
+    void FocusSearchField();
 
     const std::string& MapFolder() const { return m_strMapFolder; }
     const std::string& CurrentMapName() const { return m_strMapName; }
@@ -76,9 +79,12 @@ public:
     const CEntityDumpLog& DumpLog() const { return m_dumpLog; }
     CScintillaEditor& Editor() { return *m_pEntityText; }
     const CDialogUnits& Units() const { return m_units; }
+    // The least size that shows every control whole, whatever the screen.
+    QSize NeededSize() const;
 
 protected:
     void done(int result) override;
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 #if defined(Q_OS_WIN)
@@ -95,8 +101,13 @@ private:
         const QComboBox* m_pCombo = nullptr;
     };
 
+    struct CLayout;
     void CreateControls();
+    CLayout Layout(int width, int height) const;
     void LayOutControls();
+    QSize FirstSize() const;
+    // The map that Save writes into, and Qt's mark for unsaved changes.
+    void UpdateWindowTitle();
     void FindMapFolder();
     void StoreMapFolder();
     // The shut-down steps; false when a failed save keeps the dialog open.
@@ -146,6 +157,9 @@ private:
     CComboSearchString m_searchSource;
     std::unique_ptr<CEntitySearch> m_pSearch;
     bool m_bShutDown = false;
+    // A folder from the command line is for this run: it is stored at close only when the
+    // stored one was empty; a folder chosen with Browse always is.
+    bool m_bStoreFolder = true;
 };
 
 }  // namespace entorra

@@ -2,12 +2,19 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
 #include <QPalette>
+#include <QStaticText>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <vector>
 
+#include "app/AnsiText.h"
 #include "app/EntityLexer.h"
 
 namespace entorra {
@@ -39,7 +46,7 @@ CScintillaEditor::CScintillaEditor(QWidget* parent)
     setMarginWidth(1, 0);
     setFolding(BoxedTreeFoldStyle, kFoldMargin);
     setBraceMatching(SloppyBraceMatch);
-    Send(SCI_SETSCROLLWIDTH, 1);
+    FitScrollWidth({});
     Send(SCI_SETSCROLLWIDTHTRACKING, 1);
     Send(SCI_SETMODEVENTMASK, static_cast<unsigned long>(SC_MODEVENTMASKALL));
     ApplyColours();
@@ -74,7 +81,17 @@ void CScintillaEditor::SetSelection(int start, int end) {
 }
 
 void CScintillaEditor::ScrollCaret() {
-    Send(SCI_SCROLLCARET);
+    // The whole selection comes into view, its first line first when it is taller than the
+    // view; lines that a folded block hides are unfolded.
+    const TextSelection selection = GetSelection();
+    const long first = Send(SCI_LINEFROMPOSITION, Pos(selection.start));
+    const long last =
+        Send(SCI_LINEFROMPOSITION,
+             Pos(selection.end > selection.start ? selection.end - 1 : selection.end));
+    for (long line = first; line <= last; ++line) {
+        Send(SCI_ENSUREVISIBLE, static_cast<unsigned long>(line));
+    }
+    Send(SCI_SCROLLRANGE, Pos(selection.start), selection.end);
 }
 
 void CScintillaEditor::ReplaceSelection(std::string_view replacement) {
@@ -136,6 +153,58 @@ void CScintillaEditor::SetText(std::string_view text) {
     Send(SCI_SETSAVEPOINT);
     m_bSettingText = false;
     UpdateMarginWidth();
+    FitScrollWidth(text);
+}
+
+void CScintillaEditor::FitScrollWidth(std::string_view text) {
+    // The longest line in bytes, measured in the bold style, the widest of the lexer's.
+    // LF ends most lines and is found fast; a lone CR ends one too, so a piece longer than
+    // the longest so far is looked at for it.
+    std::size_t longestStart = 0;
+    std::size_t longestLength = 0;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t lineFeed = std::min(text.find('\n', start), text.size());
+        if (lineFeed - start > longestLength) {
+            for (std::size_t piece = start; piece <= lineFeed;) {
+                const std::size_t carriageReturn = text.substr(piece, lineFeed - piece).find('\r');
+                const std::size_t end =
+                    carriageReturn == std::string_view::npos ? lineFeed : piece + carriageReturn;
+                if (end - piece > longestLength) {
+                    longestStart = piece;
+                    longestLength = end - piece;
+                }
+                piece = end + 1;
+            }
+        }
+        start = lineFeed + 1;
+    }
+    const std::string longest(text.substr(longestStart, longestLength));
+    const long width = SendScintilla(
+        SCI_TEXTWIDTH, static_cast<unsigned long>(CEntityLexer::ClassName), longest.c_str());
+    // Scintilla widens the range further should a line drawn later need more.
+    Send(SCI_SETSCROLLWIDTH, static_cast<unsigned long>(std::max(width, 1L)));
+}
+
+CScintillaEditor::Place CScintillaEditor::GetPlace() const {
+    Place place;
+    place.firstLine = static_cast<int>(
+        Send(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(Send(SCI_GETFIRSTVISIBLELINE))));
+    place.xOffset = static_cast<int>(Send(SCI_GETXOFFSET));
+    place.caret = static_cast<int>(Send(SCI_GETCURRENTPOS));
+    return place;
+}
+
+void CScintillaEditor::SetPlace(const Place& place) {
+    int caret = std::clamp(place.caret, 0, Length());
+    // Not between the CR and the LF of a line end.
+    if (caret > 0 && Send(SCI_GETCHARAT, Pos(caret - 1)) == '\r' &&
+        Send(SCI_GETCHARAT, Pos(caret)) == '\n') {
+        --caret;
+    }
+    Send(SCI_SETEMPTYSELECTION, Pos(caret));
+    Send(SCI_SETFIRSTVISIBLELINE,
+         static_cast<unsigned long>(Send(SCI_VISIBLEFROMDOCLINE, Pos(place.firstLine))));
+    Send(SCI_SETXOFFSET, Pos(place.xOffset));
 }
 
 std::string CScintillaEditor::GetText() const {
@@ -223,7 +292,170 @@ void CScintillaEditor::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
+    if (!event->text().isEmpty() && event->text().front().isPrint() &&
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0 &&
+        InsertAnsiText(event->text())) {
+        event->accept();
+        return;
+    }
     QsciScintilla::keyPressEvent(event);
+}
+
+bool CScintillaEditor::InsertAnsiText(const QString& text) {
+    // Scintilla turns what Latin-1 lacks into '?'; here the code page's own bytes go in.
+    const bool needed = std::any_of(text.begin(), text.end(), [](QChar character) {
+        return character.unicode() > 0xFF && AnsiByte(character).has_value();
+    });
+    if (!needed || isReadOnly()) {
+        return false;
+    }
+    const QByteArray bytes = TextToAnsi(text);
+    SendScintilla(SCI_REPLACESEL, 0UL, bytes.constData());
+    return true;
+}
+
+void CScintillaEditor::inputMethodEvent(QInputMethodEvent* event) {
+    const QString committed = event->commitString();
+    if (!committed.isEmpty() && InsertAnsiText(committed)) {
+        QInputMethodEvent rest(event->preeditString(), event->attributes());
+        QsciScintilla::inputMethodEvent(&rest);
+        event->accept();
+        return;
+    }
+    QsciScintilla::inputMethodEvent(event);
+}
+
+QMimeData* CScintillaEditor::toMimeData(const QByteArray& text, bool rectangular) const {
+    QMimeData* mime = QsciScintilla::toMimeData(text, rectangular);
+    mime->setText(
+        AnsiToText(std::string_view(text.constData(), static_cast<std::size_t>(text.size()))));
+    return mime;
+}
+
+QByteArray CScintillaEditor::fromMimeData(const QMimeData* source, bool& rectangular) const {
+    QByteArray bytes = QsciScintilla::fromMimeData(source, rectangular);
+    if (source->hasText()) {
+        bytes = TextToAnsi(source->text());
+    }
+    return bytes;
+}
+
+void CScintillaEditor::paintEvent(QPaintEvent* event) {
+    QsciScintilla::paintEvent(event);
+    PaintAnsiCharacters();
+}
+
+void CScintillaEditor::PaintAnsiCharacters() {
+    QWidget* view = viewport();
+    int textLeft = static_cast<int>(Send(SCI_GETMARGINLEFT));
+    for (unsigned long margin = 0; margin < 5; ++margin) {
+        textLeft += static_cast<int>(Send(SCI_GETMARGINWIDTHN, margin));
+    }
+    const int textRight = view->width() - static_cast<int>(Send(SCI_GETMARGINRIGHT));
+    QPainter painter(view);
+    painter.setClipRect(QRect(textLeft, 0, std::max(textRight - textLeft, 0), view->height()));
+
+    std::vector<TextRange> selections;
+    for (unsigned long n = 0, count = static_cast<unsigned long>(Send(SCI_GETSELECTIONS));
+         n < count; ++n) {
+        selections.push_back({static_cast<int>(Send(SCI_GETSELECTIONNSTART, n)),
+                              static_cast<int>(Send(SCI_GETSELECTIONNEND, n))});
+    }
+    const auto selected = [&selections](int position) {
+        return std::any_of(selections.begin(), selections.end(),
+                           [position](const TextRange& range) {
+                               return position >= range.start && position < range.end;
+                           });
+    };
+
+    const long caret = Send(SCI_GETCURRENTPOS);
+    const int caretWidth = static_cast<int>(Send(SCI_GETCARETWIDTH));
+    const long caretRgb = Send(SCI_GETCARETFORE);
+    const QColor caretColour(static_cast<int>(caretRgb & 0xFF),
+                             static_cast<int>((caretRgb >> 8) & 0xFF),
+                             static_cast<int>((caretRgb >> 16) & 0xFF));
+    std::array<QFont, CEntityLexer::StyleCount> fonts;
+    std::array<QColor, CEntityLexer::StyleCount> colours;
+    for (std::size_t style = 0; style < fonts.size(); ++style) {
+        fonts[style] = m_pLexer->font(static_cast<int>(style));
+        colours[style] = m_pLexer->color(static_cast<int>(style));
+    }
+    int fontStyle = -1;
+    std::vector<char> buffer;
+    const long lines = Send(SCI_GETLINECOUNT);
+    const long first = Send(SCI_GETFIRSTVISIBLELINE);
+    const long shown = Send(SCI_LINESONSCREEN) + 1;
+    for (long row = first; row < first + shown; ++row) {
+        const long line = Send(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(row));
+        if (line >= lines) {
+            break;
+        }
+        // Only the part of the line in view, however long the line.
+        const long lineStart = Send(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+        const long lineEnd = Send(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+        const long y = Send(SCI_POINTYFROMPOSITION, 0, lineStart);
+        const long start = std::max(
+            lineStart, Send(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(textLeft), y) - 1);
+        const long end = std::min(
+            lineEnd, Send(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(textRight), y) + 1);
+        if (end <= start) {
+            continue;
+        }
+        buffer.resize(static_cast<std::size_t>(end - start) + 1);
+        SendScintilla(SCI_GETTEXTRANGE, start, end, buffer.data());
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+        const int height = static_cast<int>(Send(SCI_TEXTHEIGHT, static_cast<unsigned long>(line)));
+        for (long i = 0; i < end - start; ++i) {
+            if (!IsAnsiTypographic(bytes[i])) {
+                continue;
+            }
+            const long position = start + i;
+            const int left = static_cast<int>(Send(SCI_POINTXFROMPOSITION, 0, position));
+            const int right = static_cast<int>(Send(SCI_POINTXFROMPOSITION, 0, position + 1));
+            if (right <= textLeft || left >= textRight) {
+                continue;
+            }
+            const int top = static_cast<int>(Send(SCI_POINTYFROMPOSITION, 0, position));
+            const int style =
+                static_cast<int>(Send(SCI_GETSTYLEAT, static_cast<unsigned long>(position)));
+            const bool hidden = style >= CEntityLexer::kAnsiCharacter &&
+                                style < CEntityLexer::kAnsiCharacter + CEntityLexer::StyleCount;
+            const int base = hidden ? style - CEntityLexer::kAnsiCharacter
+                                    : (style < CEntityLexer::StyleCount ? style : 0);
+            const bool inSelection = selected(static_cast<int>(position));
+            const QRect cell(left, top, right - left, height);
+            // The lexer's style for the byte draws its box in the paper's colour; in a
+            // selection it is drawn in the selection's colour and goes here.
+            if (inSelection || !hidden) {
+                painter.fillRect(cell, inSelection ? m_selectionBack : m_pLexer->paper(base));
+                // A caret after the byte overlaps its cell by a pixel; it stays, unblinking.
+                if (caret == position + 1 && hasFocus()) {
+                    painter.fillRect(QRect(right - 1, top, caretWidth, height), caretColour);
+                }
+            }
+            if (base != fontStyle) {
+                fontStyle = base;
+                painter.setFont(fonts[static_cast<std::size_t>(base)]);
+            }
+            painter.setPen(inSelection ? m_selectionFore : colours[static_cast<std::size_t>(base)]);
+            // Laid out once for each style and character, as drawing is most of the cost.
+            QStaticText& glyph = m_characterGlyphs[base * 256 + bytes[i]];
+            if (glyph.text().isEmpty()) {
+                glyph.setTextFormat(Qt::PlainText);
+                glyph.setText(QString(AnsiCharacter(bytes[i])));
+            }
+            DrawCharacter(painter, cell, glyph);
+        }
+    }
+}
+
+void CScintillaEditor::DrawCharacter(QPainter& painter, const QRect& cell,
+                                     const QStaticText& character) {
+    // In the middle of the cell, where a line of the painter's font would stand in it.
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int x = cell.left() + (cell.width() - metrics.horizontalAdvance(character.text())) / 2;
+    const int y = cell.top() + (cell.height() - metrics.height()) / 2;
+    painter.drawStaticText(QPoint(x, y), character);
 }
 
 bool CScintillaEditor::focusNextPrevChild(bool next) {
@@ -253,13 +485,22 @@ void CScintillaEditor::ApplyColours() {
     setMarginsForegroundColor(colours.color(QPalette::PlaceholderText));
     setFoldMarginColors(colours.color(QPalette::Window), colours.color(QPalette::Window));
     setCaretForegroundColor(text);
-    setSelectionBackgroundColor(colours.color(QPalette::Highlight));
-    setSelectionForegroundColor(colours.color(QPalette::HighlightedText));
+    m_selectionBack = colours.color(QPalette::Highlight);
+    m_selectionFore = colours.color(QPalette::HighlightedText);
+    setSelectionBackgroundColor(m_selectionBack);
+    setSelectionForegroundColor(m_selectionFore);
+    Send(SCI_SETADDITIONALSELBACK,
+         static_cast<unsigned long>(m_selectionBack.red() | (m_selectionBack.green() << 8) |
+                                    (m_selectionBack.blue() << 16)));
+    Send(SCI_SETADDITIONALSELFORE,
+         static_cast<unsigned long>(m_selectionFore.red() | (m_selectionFore.green() << 8) |
+                                    (m_selectionFore.blue() << 16)));
     setMatchedBraceBackgroundColor(m_bDark ? QColor(0x3a, 0x4d, 0x63) : QColor(0xc8, 0xe1, 0xff));
     setMatchedBraceForegroundColor(text);
     setUnmatchedBraceForegroundColor(m_bDark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xc0, 0x00, 0x00));
     m_nMarginDigits = 0;
     UpdateMarginWidth();
+    m_characterGlyphs.clear();
     m_bApplyingColours = false;
 }
 

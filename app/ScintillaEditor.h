@@ -5,12 +5,16 @@
 // and leaves lone CR and LF bytes alone. The search and delete commands read its text in place.
 
 #include <Qsci/qsciscintilla.h>
+#include <QStaticText>
 
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "entities/EntityEditor.h"
+
+class QPainter;
 
 namespace entorra {
 
@@ -46,13 +50,32 @@ public:
     int Length() const;
     bool CanUndo() const;
 
+    // Where the user is in the text: the first line in view, the horizontal scroll and the
+    // caret. Setting it again after the text was replaced keeps what the new text allows.
+    struct Place {
+        int firstLine = 0;
+        int xOffset = 0;
+        int caret = 0;
+    };
+    Place GetPlace() const;
+    void SetPlace(const Place& place);
+
     // Undo and redo of many changes at once run as one batch (see CQuietChanges).
     void undo() override;
     void redo() override;
     bool IsDarkScheme() const { return m_bDark; }
 
+    // How a character of the code page that Scintilla cannot draw is drawn in its cell, with
+    // the painter's font and pen.
+    static void DrawCharacter(QPainter& painter, const QRect& cell, const QStaticText& character);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    // The clipboard and drag and drop carry the text as it is shown.
+    QMimeData* toMimeData(const QByteArray& text, bool rectangular) const override;
+    QByteArray fromMimeData(const QMimeData* source, bool& rectangular) const override;
     bool focusNextPrevChild(bool next) override;
     void changeEvent(QEvent* event) override;
 
@@ -76,7 +99,14 @@ private:
     void OnModified(int position, int type, const char* text, int length, int linesAdded, int line,
                     int foldNow, int foldPrev, int token, int annotationLines);
     void ApplyColours();
+    // Scintilla draws bytes through Latin-1, where 0x80-0x9F are control codes without a
+    // glyph; the characters the ANSI code page shows for them are drawn over their boxes.
+    void PaintAnsiCharacters();
+    // Typed text with characters that Scintilla would turn into '?'; true when inserted.
+    bool InsertAnsiText(const QString& text);
     void UpdateMarginWidth();
+    // The horizontal scroll range: as wide as the longest line of the text.
+    void FitScrollWidth(std::string_view text);
     long Send(unsigned int message, unsigned long wParam = 0, long lParam = 0) const {
         return SendScintilla(message, wParam, lParam);
     }
@@ -85,6 +115,9 @@ private:
     int m_nTextLimit;
     int m_nMarginDigits = 0;
     bool m_bDark = false;
+    std::unordered_map<int, QStaticText> m_characterGlyphs;  // by style * 256 + byte
+    QColor m_selectionBack;
+    QColor m_selectionFore;
     bool m_bApplyingColours = false;
     bool m_bSettingText = false;
     // An insertion refused for the limit still leaves Scintilla thinking the text changed;

@@ -1,6 +1,8 @@
 #include "app/UserPrompt.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -32,6 +34,30 @@ private:
     int m_nCount = 0;
 };
 
+// The save question has Yes and No and nothing else: Escape and the close box would answer
+// No, and so throw the changes away unasked, so here they do nothing and the box has no close
+// button; only Yes or No ends it.
+class CYesNoBox final : public QMessageBox {
+public:
+    CYesNoBox(const QString& text, QWidget* owner)
+        : QMessageBox(QMessageBox::Warning, kAppName, text, QMessageBox::Yes | QMessageBox::No,
+                      owner) {
+        setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                       Qt::WindowTitleHint);
+        setDefaultButton(QMessageBox::Yes);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
 }  // namespace
 
 QWidget* CMessageBoxPrompt::Owner() const {
@@ -47,9 +73,7 @@ void CMessageBoxPrompt::ShowMessage(const std::string& text) {
 
 bool CMessageBoxPrompt::AskYesNo(const std::string& text) {
     CCursorPause pause;
-    QMessageBox box(QMessageBox::Warning, kAppName, ToQString(text),
-                    QMessageBox::Yes | QMessageBox::No, Owner());
-    box.setDefaultButton(QMessageBox::Yes);
+    CYesNoBox box(ToQString(text), Owner());
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -55,7 +55,7 @@ protected:
         }
         CDialogSetup setup;
         setup.settings = &m_settings;
-        setup.prompt = &m_prompt;
+        setup.prompt = m_bRealPrompt ? nullptr : &m_prompt;
         setup.picker = &m_picker;
         setup.fileSystem = &m_fileSystem;
         setup.rules = m_rules;
@@ -132,6 +132,7 @@ protected:
     CMemorySettingsStore m_settings;
     CFaultyFileSystem m_fileSystem;
     bool m_bDump = false;
+    bool m_bRealPrompt = false;  // message boxes on screen instead of m_prompt
     bool m_bStoreFolder = true;
     std::optional<std::string> m_startFolder;
     std::optional<std::string> m_startMap;

@@ -154,5 +154,69 @@ TEST_F(DialogFolder, ConfirmingTheSameFolderClearsTheSelectionAndTheTitle) {
     EXPECT_EQ(Title(), "No map loaded");
 }
 
+// What is stored at close, by what the run was started with and whether Browse chose a folder.
+struct StoreCase {
+    const char* name;
+    enum { Nothing, Empty, AFolder } stored;
+    enum { None, Folder, Map } commandLine;
+    bool browse;
+    enum { TheStoredFolder, TheCommandLineFolder, TheBrowsedFolder } kept;
+};
+
+class DialogStoresFolder : public DialogFixture, public ::testing::WithParamInterface<StoreCase> {};
+
+TEST_P(DialogStoresFolder, AFolderFromTheCommandLineOnlyWhenNoneWasStored) {
+    const StoreCase& test = GetParam();
+    WriteMap("a.bsp", kSpawnText);
+    const std::string stored = m_dir.File("stored") + "/";
+    const std::string browsed = m_dir.File("browsed");
+    std::filesystem::create_directory(stored);
+    std::filesystem::create_directory(browsed);
+    WriteMap("s.bsp", kOtherText, stored);
+    WriteMap("b.bsp", kOtherText, browsed + "/");
+    m_bStoreFolder = false;
+    if (test.stored != StoreCase::Nothing) {
+        StoreMapFolder(m_settings, test.stored == StoreCase::Empty ? std::string() : stored);
+    }
+    if (test.commandLine != StoreCase::None) {
+        m_startFolder = m_folder;
+    }
+    if (test.commandLine == StoreCase::Map) {
+        m_startMap = "a.bsp";
+    }
+    Start();
+    EXPECT_EQ(m_dlg->MapFolder(), test.commandLine != StoreCase::None ? m_folder : stored);
+    if (test.browse) {
+        m_picker.choices = {browsed};
+        Click(IDC_BROWSE);
+    }
+    Click(IDOK);
+    const char* const kept[] = {"the stored folder", "the command line's", "the browsed one"};
+    const std::string expected = test.kept == StoreCase::TheStoredFolder        ? stored
+                                 : test.kept == StoreCase::TheCommandLineFolder ? m_folder
+                                                                                : browsed + "/";
+    EXPECT_EQ(StoredFolder(), expected) << kept[test.kept];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, DialogStoresFolder,
+    ::testing::Values(StoreCase{"CommandLineMap", StoreCase::AFolder, StoreCase::Map, false,
+                                StoreCase::TheStoredFolder},
+                      StoreCase{"CommandLineFolder", StoreCase::AFolder, StoreCase::Folder, false,
+                                StoreCase::TheStoredFolder},
+                      StoreCase{"CommandLineThenBrowse", StoreCase::AFolder, StoreCase::Folder,
+                                true, StoreCase::TheBrowsedFolder},
+                      StoreCase{"CommandLineNothingStored", StoreCase::Nothing, StoreCase::Map,
+                                false, StoreCase::TheCommandLineFolder},
+                      StoreCase{"CommandLineEmptyStored", StoreCase::Empty, StoreCase::Folder,
+                                false, StoreCase::TheCommandLineFolder},
+                      StoreCase{"NoCommandLine", StoreCase::AFolder, StoreCase::None, false,
+                                StoreCase::TheStoredFolder},
+                      StoreCase{"NoCommandLineBrowse", StoreCase::AFolder, StoreCase::None, true,
+                                StoreCase::TheBrowsedFolder}),
+    [](const ::testing::TestParamInfo<StoreCase>& tested) {
+        return std::string(tested.param.name);
+    });
+
 }  // namespace
 }  // namespace entorra::testing

@@ -1,5 +1,8 @@
 // Find, Find Next, Delete and Delete All from the dialog's buttons and keys.
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QSignalBlocker>
 #include <QTest>
 
 #include "entities/EntitySearch.h"
@@ -136,6 +139,268 @@ TEST_F(DialogSearch, ChoosingFromTheListFindsAtOnceTypingDoesNot) {
     EXPECT_EQ(Combo()->count(), 68);
 }
 
+// Two light blocks, between others.
+const char* const kTwoLights =
+    "{\n\"classname\" \"worldspawn\"\n}\n"
+    "{\n\"classname\" \"light\"\n\"_light\" \"255 0 0 100\"\n}\n"
+    "{\n\"classname\" \"info_null\"\n}\n"
+    "{\n\"classname\" \"light\"\n\"_light\" \"0 0 255 100\"\n}\n";
+
+// What the user does after typing an entry's name into the search field.
+enum class AfterTyping { ClickFindNext, ClickDelete, Tab };
+
+class DialogTyping : public DialogFixture, public ::testing::WithParamInterface<AfterTyping> {};
+
+TEST_P(DialogTyping, RunsNoSearchEvenWhenTheFieldLosesTheFocus) {
+    WriteMap("a.bsp", kTwoLights);
+    Start();
+    m_dlg->show();
+    m_dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dlg.get()));
+    Select("a.bsp");
+    const std::string text = Editor().GetText();
+    Editor().SetSelection(0, 0);
+    Combo()->lineEdit()->setFocus();
+    Combo()->lineEdit()->selectAll();
+    QTest::keyClicks(Combo()->lineEdit(), "light");
+    EXPECT_EQ(Editor().GetSelection(), (TextSelection{0, 0}));
+
+    switch (GetParam()) {
+        case AfterTyping::ClickFindNext:
+            QTest::mouseClick(Control<QPushButton>(IDC_FIND_NEXT), Qt::LeftButton);
+            EXPECT_EQ(Editor().GetSelection(), ExpectedBlock(text, "light", 0));
+            break;
+        case AfterTyping::ClickDelete:
+            QTest::mouseClick(Control<QPushButton>(IDC_DELETE), Qt::LeftButton);
+            EXPECT_EQ(Editor().GetText(), text);
+            EXPECT_FALSE(Editor().IsModified());
+            break;
+        case AfterTyping::Tab:
+            QTest::keyClick(Combo()->lineEdit(), Qt::Key_Tab);
+            EXPECT_NE(m_dlg->focusWidget(), Combo()->lineEdit());
+            EXPECT_EQ(Editor().GetSelection(), (TextSelection{0, 0}));
+            EXPECT_EQ(m_dlg->SearchPosition(), 0);
+            break;
+    }
+    EXPECT_EQ(Combo()->currentText().toStdString(), "light");
+}
+
+std::string AfterTypingName(const ::testing::TestParamInfo<AfterTyping>& tested) {
+    static const char* const kNames[] = {"ClickFindNext", "ClickDelete", "Tab"};
+    return kNames[static_cast<int>(tested.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DialogTyping,
+                         ::testing::Values(AfterTyping::ClickFindNext, AfterTyping::ClickDelete,
+                                           AfterTyping::Tab),
+                         AfterTypingName);
+
+// How an entry is chosen from the list.
+enum class ListChoice {
+    DownInTheClosedList,
+    UpInTheClosedList,
+    KeysInTheOpenList,
+    ClickInTheOpenList
+};
+
+class DialogListChoice : public DialogFixture, public ::testing::WithParamInterface<ListChoice> {};
+
+TEST_P(DialogListChoice, FindsTheChosenEntryAtOnce) {
+    WriteMap("de_a.bsp", kSpawnText);
+    Start();
+    m_dlg->show();
+    m_dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dlg.get()));
+    Select("de_a.bsp");
+    const std::string text = Editor().GetText();
+    Editor().SetSelection(0, 0);
+    Combo()->setFocus();
+    QAbstractItemView* list = Combo()->view();
+    switch (GetParam()) {
+        case ListChoice::DownInTheClosedList:
+            QTest::keyClick(Combo(), Qt::Key_Down);
+            break;
+        case ListChoice::UpInTheClosedList: {
+            const QSignalBlocker quiet(Combo());
+            Combo()->setCurrentIndex(2);
+        }
+            QTest::keyClick(Combo(), Qt::Key_Up);
+            break;
+        case ListChoice::KeysInTheOpenList:
+            Combo()->showPopup();
+            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Return);
+            break;
+        case ListChoice::ClickInTheOpenList: {
+            Combo()->showPopup();
+            QTest::qWait(QApplication::doubleClickInterval() + 50);
+            const QRect entry = list->visualRect(list->model()->index(1, 0));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry.center());
+            break;
+        }
+    }
+    EXPECT_EQ(Combo()->currentText().toStdString(), "info_player_start");
+    EXPECT_EQ(Editor().GetSelection(), ExpectedBlock(text, "info_player_start", 0));
+}
+
+std::string ListChoiceName(const ::testing::TestParamInfo<ListChoice>& tested) {
+    static const char* const kNames[] = {"DownInTheClosedList", "UpInTheClosedList",
+                                         "KeysInTheOpenList", "ClickInTheOpenList"};
+    return kNames[static_cast<int>(tested.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DialogListChoice,
+                         ::testing::Values(ListChoice::DownInTheClosedList,
+                                           ListChoice::UpInTheClosedList,
+                                           ListChoice::KeysInTheOpenList,
+                                           ListChoice::ClickInTheOpenList),
+                         ListChoiceName);
+
+// Where the block that Find selects lies before it is found.
+enum class FoundBlock { JustAboveTheView, BelowTheView, Folded, TallerThanTheView };
+
+class DialogFindShows : public DialogFixture, public ::testing::WithParamInterface<FoundBlock> {
+protected:
+    long Sci(unsigned int message, unsigned long wParam = 0, long lParam = 0) const {
+        return Editor().SendScintilla(message, wParam, lParam);
+    }
+    bool LineInView(long line) const {
+        const long first = Sci(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE);
+        const long shown =
+            Sci(QsciScintillaBase::SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(line));
+        return Sci(QsciScintillaBase::SCI_GETLINEVISIBLE, static_cast<unsigned long>(line)) != 0 &&
+               shown >= first && shown < first + Sci(QsciScintillaBase::SCI_LINESONSCREEN);
+    }
+    long LineOf(int position) const {
+        return Sci(QsciScintillaBase::SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
+    }
+};
+
+TEST_P(DialogFindShows, TheWholeBlockOrItsFirstLinesAndUnfoldsIt) {
+    // Many small blocks, the light block in their middle; a tall one when asked for.
+    std::string entities = "{\n\"classname\" \"worldspawn\"\n}\n";
+    for (int i = 0; i < 60; ++i) {
+        entities +=
+            "{\n\"classname\" \"info_null\"\n\"targetname\" \"n" + std::to_string(i) + "\"\n}\n";
+        if (i == 30) {
+            entities += "{\n\"classname\" \"light\"\n";
+            const int lines = GetParam() == FoundBlock::TallerThanTheView ? 200 : 3;
+            for (int line = 0; line < lines; ++line) {
+                entities += "\"key" + std::to_string(line) + "\" \"value\"\n";
+            }
+            entities += "}\n";
+        }
+    }
+    WriteMap("a.bsp", entities);
+    Start();
+    m_dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+    Select("a.bsp");
+    const std::string text = Editor().GetText();
+    const TextSelection block = ExpectedBlock(text, "light", 0);
+    const long first = LineOf(block.start);
+    const long last = LineOf(block.end - 1);
+    ASSERT_GT(Sci(QsciScintillaBase::SCI_LINESONSCREEN), 10);
+
+    using Sci_ = QsciScintillaBase;
+    switch (GetParam()) {
+        case FoundBlock::JustAboveTheView:
+            Sci(Sci_::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(last + 1));
+            break;
+        case FoundBlock::BelowTheView:
+            Sci(Sci_::SCI_SETFIRSTVISIBLELINE, 0);
+            break;
+        case FoundBlock::Folded:
+            Sci(Sci_::SCI_COLOURISE, 0, -1);
+            Sci(Sci_::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(first - 3));
+            Sci(Sci_::SCI_TOGGLEFOLD, static_cast<unsigned long>(first));
+            ASSERT_EQ(Sci(Sci_::SCI_GETLINEVISIBLE, static_cast<unsigned long>(first + 1)), 0);
+            break;
+        case FoundBlock::TallerThanTheView:
+            Sci(Sci_::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(last + 5));
+            break;
+    }
+    SetSearch("light");
+    Click(IDC_FIND);
+    ASSERT_EQ(Editor().GetSelection(), block);
+    const long lines = Sci(Sci_::SCI_LINESONSCREEN);
+    const long shown = std::min(last, first + lines - 1);
+    for (long line = first; line <= shown; ++line) {
+        EXPECT_TRUE(LineInView(line)) << "line " << line << " of " << first << "-" << last;
+    }
+    if (GetParam() == FoundBlock::Folded) {
+        EXPECT_NE(Sci(Sci_::SCI_GETFOLDEXPANDED, static_cast<unsigned long>(first)), 0);
+    }
+}
+
+std::string FoundBlockName(const ::testing::TestParamInfo<FoundBlock>& tested) {
+    static const char* const kNames[] = {"JustAboveTheView", "BelowTheView", "Folded",
+                                         "TallerThanTheView"};
+    return kNames[static_cast<int>(tested.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, DialogFindShows,
+                         ::testing::Values(FoundBlock::JustAboveTheView, FoundBlock::BelowTheView,
+                                           FoundBlock::Folded, FoundBlock::TallerThanTheView),
+                         FoundBlockName);
+
+// Keys pressed in the editor: the keys of habit and the mnemonics beside them.
+struct KeyCase {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    enum { Saves, FocusesTheSearch, FindsNext } does;
+};
+
+class DialogKeys : public DialogFixture, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(DialogKeys, RunTheirCommand) {
+    const std::string map = WriteMap("de_a.bsp", kSpawnText);
+    Start();
+    m_dlg->show();
+    m_dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dlg.get()));
+    Select("de_a.bsp");
+    SetSearch("info_player_start");
+    Click(IDC_FIND);
+    const std::string text = Editor().GetText();
+    const int from = m_dlg->SearchPosition();
+    if (GetParam().does == KeyCase::Saves) {
+        Edit();
+    }
+    const std::string edited = Editor().GetText();
+    Editor().setFocus();
+    QTest::keyClick(&Editor(), GetParam().key, GetParam().modifiers);
+    QTest::qWait(300);  // a mnemonic presses its button as a short animation
+    switch (GetParam().does) {
+        case KeyCase::Saves:
+            EXPECT_FALSE(Editor().IsModified());
+            EXPECT_NE(FileText(map).find("\"edited\" \"1\""), std::string::npos);
+            ASSERT_EQ(m_prompt.messages.size(), 1U);
+            EXPECT_EQ(m_prompt.messages[0], "The file:  de_a.bsp\nwas saved!");
+            break;
+        case KeyCase::FocusesTheSearch:
+            EXPECT_TRUE(m_dlg->focusWidget() == Combo() ||
+                        m_dlg->focusWidget() == Combo()->lineEdit());
+            EXPECT_EQ(Combo()->lineEdit()->selectedText().toStdString(), "info_player_start");
+            EXPECT_EQ(Editor().GetText(), edited);
+            break;
+        case KeyCase::FindsNext:
+            EXPECT_EQ(Editor().GetSelection(), ExpectedBlock(text, "info_player_start", from));
+            EXPECT_EQ(Editor().GetText(), edited);
+            break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, DialogKeys,
+    ::testing::Values(KeyCase{"CtrlS", Qt::Key_S, Qt::ControlModifier, KeyCase::Saves},
+                      KeyCase{"AltS", Qt::Key_S, Qt::AltModifier, KeyCase::Saves},
+                      KeyCase{"CtrlF", Qt::Key_F, Qt::ControlModifier, KeyCase::FocusesTheSearch},
+                      KeyCase{"F3", Qt::Key_F3, Qt::NoModifier, KeyCase::FindsNext},
+                      KeyCase{"AltN", Qt::Key_N, Qt::AltModifier, KeyCase::FindsNext}),
+    [](const ::testing::TestParamInfo<KeyCase>& tested) { return std::string(tested.param.name); });
+
 // Where Return is pressed: the combo box's field, the map list, the map folder box.
 enum class ReturnIn { ComboField, MapList, FolderBox };
 
@@ -170,9 +435,9 @@ TEST_P(DialogReturn, PressesFind) {
     EXPECT_FALSE(Editor().IsModified());
 }
 
-std::string FieldName(const ::testing::TestParamInfo<ReturnIn>& info) {
+std::string FieldName(const ::testing::TestParamInfo<ReturnIn>& tested) {
     static const char* const kNames[] = {"ComboField", "MapList", "FolderBox"};
-    return kNames[static_cast<int>(info.param)];
+    return kNames[static_cast<int>(tested.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, DialogReturn,
@@ -206,6 +471,18 @@ TEST_F(DialogSearch, TypedLettersBeyondLatin1SearchNothing) {
     Combo()->setEditText(QStringLiteral("\u00e9"));  // a Latin-1 letter is one byte
     Click(IDC_DELETE_ALL);
     EXPECT_TRUE(m_prompt.messages.empty());
+}
+
+TEST_F(DialogSearch, TheCodePagesCharactersSearchForTheirBytes) {
+    WriteMap("de_a.bsp",
+             std::string(kSpawnText) +
+                 "{\n\"classname\" \"game_text\"\n\"message\" \"5 \x80 \x93ok\x94\"\n}\n");
+    Start();
+    Select("de_a.bsp");
+    const std::string text = Editor().GetText();
+    Combo()->setEditText(QStringLiteral("\u20ac \u201cok\u201d"));
+    Click(IDC_FIND);
+    EXPECT_EQ(Editor().GetSelection(), ExpectedBlock(text, "\x80 \x93ok\x94", 0));
 }
 
 TEST_F(DialogSearch, TypingAnEntryAndClosingWhileTheFieldHasTheFocusIsSafe) {

@@ -1,6 +1,8 @@
 // Showing the chosen map (its text, title and census) and saving it.
 
 #include <QApplication>
+#include <QTest>
+#include <QWindow>
 
 #include "bsp/FileText.h"
 #include "entities/MemoryEditor.h"
@@ -68,12 +70,81 @@ TEST_F(DialogShow, AFailedLoadSaysWhyAndKeepsTheEditorAsItWas) {
     EXPECT_FALSE(Editor().IsModified());
     EXPECT_EQ(m_dlg->CurrentMapName(), "old.bsp");
 
-    // Nothing is loaded, so Save writes nothing and says nothing.
+    // Nothing is loaded, so Save writes nothing and says why.
     const fixtures::Bytes before = fixtures::ReadFileBytes(m_folder + "old.bsp");
     Click(IDC_SAVE);
     EXPECT_EQ(fixtures::ReadFileBytes(m_folder + "old.bsp"), before);
-    EXPECT_EQ(m_prompt.messages.size(), 2U);  // the selected map is tried again
+    ASSERT_EQ(m_prompt.messages.size(), 2U);
+    EXPECT_EQ(m_prompt.messages[1],
+              "No map is loaded to save into.\nThe map old.bsp could not be read.");
 }
+
+// How it came about that no map is loaded when the user saves.
+enum class NothingLoaded { BeforeAnyMap, AfterAFailedLoad, AfterAFailedSaveWhoseReloadFailed };
+
+class DialogNothingLoaded : public DialogFixture,
+                            public ::testing::WithParamInterface<NothingLoaded> {};
+
+TEST_P(DialogNothingLoaded, SaveKeepsTheEditsAndSaysNoMapIsLoaded) {
+    const std::string good = WriteMap("good.bsp", kSpawnText);
+    fixtures::WriteFileBytes(m_folder + "old.bsp",
+                             fixtures::CMapBuilder().Version(29).EntityText(kOtherText).Build());
+    Start();
+    std::string expected = "No map is loaded to save into.\nChoose a map first.";
+    switch (GetParam()) {
+        case NothingLoaded::BeforeAnyMap:
+            Edit();
+            break;
+        case NothingLoaded::AfterAFailedLoad:
+            Select("good.bsp");
+            Select("old.bsp");
+            Edit();
+            expected = "No map is loaded to save into.\nThe map old.bsp could not be read.";
+            break;
+        case NothingLoaded::AfterAFailedSaveWhoseReloadFailed:
+            Select("good.bsp");
+            Edit();
+            // Something else put a folder where the map was: neither written nor read again.
+            std::filesystem::remove(good);
+            std::filesystem::create_directory(good);
+            Click(IDC_SAVE);
+            ASSERT_EQ(m_prompt.messages.size(), 2U);
+            EXPECT_EQ(m_prompt.messages[0].rfind("Error saving the file: good.bsp.", 0), 0U);
+            EXPECT_TRUE(Editor().IsModified());
+            EXPECT_EQ(Title(), "No map loaded");
+            expected = "No map is loaded to save into.\nThe map good.bsp could not be read.";
+            break;
+    }
+    const std::string edited = Editor().GetText();
+    const std::size_t shown = m_prompt.messages.size();
+    Click(IDC_SAVE);
+    ASSERT_EQ(m_prompt.messages.size(), shown + 1);
+    EXPECT_EQ(m_prompt.messages.back(), expected);
+    EXPECT_EQ(Editor().GetText(), edited);
+    EXPECT_TRUE(Editor().IsModified());
+    EXPECT_EQ(m_dlg->windowTitle().toStdString(), "Entorra[*]");
+
+    // So the edits are not dropped unasked: choosing a map asks, and Yes keeps them.
+    const int row = SelectedRow();
+    m_prompt.answers = {true};
+    Select(row == 0 ? "old.bsp" : "good.bsp");
+    EXPECT_EQ(m_prompt.questions.size(), 1U);
+    EXPECT_EQ(Editor().GetText(), edited);
+    EXPECT_TRUE(Editor().IsModified());
+    EXPECT_EQ(SelectedRow(), row);
+}
+
+std::string NothingLoadedName(const ::testing::TestParamInfo<NothingLoaded>& tested) {
+    static const char* const kNames[] = {"BeforeAnyMap", "AfterAFailedLoad",
+                                         "AfterAFailedSaveWhoseReloadFailed"};
+    return kNames[static_cast<int>(tested.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DialogNothingLoaded,
+                         ::testing::Values(NothingLoaded::BeforeAnyMap,
+                                           NothingLoaded::AfterAFailedLoad,
+                                           NothingLoaded::AfterAFailedSaveWhoseReloadFailed),
+                         NothingLoadedName);
 
 TEST_F(DialogShow, ABigMapRaisesTheTextLimitToTwiceItsLengthAndASmallOneKeepsIt) {
     const std::string big = fixtures::MakeEntityText(6000);
@@ -188,6 +259,104 @@ TEST_F(DialogShow, RealMapsShowTheirTextAndCensusAndSaveAsTheMapFileObjectWrites
                   ReferenceSave(map.string(), expected, m_dir.File("ref.bsp")));
     }
     EXPECT_EQ(m_prompt.messages.size(), maps.size());  // one "was saved!" each
+}
+
+long Sci(CScintillaEditor& editor, unsigned int message, unsigned long wParam = 0,
+         long lParam = 0) {
+    return editor.SendScintilla(message, wParam, lParam);
+}
+
+// Where the caret stood before Save: inside the text, or in text past the last "}" that the
+// save trims away.
+enum class CaretBefore { InTheText, PastWhatIsWritten };
+
+class DialogSaveKeepsPlace : public DialogFixture,
+                             public ::testing::WithParamInterface<CaretBefore> {};
+
+TEST_P(DialogSaveKeepsPlace, TheFirstLineInViewAndTheCaret) {
+    WriteMap("big.bsp", fixtures::MakeEntityText(100));
+    Start();
+    m_dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+    Select("big.bsp");
+    using S = QsciScintillaBase;
+    int caret = static_cast<int>(Sci(Editor(), S::SCI_POSITIONFROMLINE, 130)) + 3;
+    if (GetParam() == CaretBefore::PastWhatIsWritten) {
+        const int end = Editor().Length();
+        Editor().SetSelection(end, end);
+        Editor().ReplaceSelection("// trailing words\r\n");
+        caret = Editor().Length();
+    }
+    Sci(Editor(), S::SCI_SETFIRSTVISIBLELINE, 120);
+    Sci(Editor(), S::SCI_SETEMPTYSELECTION, static_cast<unsigned long>(caret));
+    ASSERT_EQ(Sci(Editor(), S::SCI_GETFIRSTVISIBLELINE), 120);
+
+    Click(IDC_SAVE);
+    ASSERT_EQ(m_prompt.messages.size(), 1U);
+    EXPECT_EQ(m_prompt.messages[0], "The file:  big.bsp\nwas saved!");
+    EXPECT_FALSE(Editor().IsModified());
+    EXPECT_EQ(Sci(Editor(), S::SCI_GETFIRSTVISIBLELINE), 120);
+    const int expected = std::min(caret, Editor().Length());
+    EXPECT_EQ(Editor().GetSelection(), (TextSelection{expected, expected}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Carets, DialogSaveKeepsPlace,
+                         ::testing::Values(CaretBefore::InTheText, CaretBefore::PastWhatIsWritten),
+                         [](const ::testing::TestParamInfo<CaretBefore>& tested) {
+                             return std::string(tested.param == CaretBefore::InTheText
+                                                    ? "InTheText"
+                                                    : "PastWhatIsWritten");
+                         });
+
+TEST_F(DialogShow, TheTitleNamesTheMapAndMarksUnsavedChanges) {
+    WriteMap("de_a.bsp", kSpawnText);
+    WriteMap("de_b.bsp", kOtherText);
+    fixtures::WriteFileBytes(m_folder + "old.bsp",
+                             fixtures::CMapBuilder().Version(29).EntityText(kOtherText).Build());
+    Start();
+    m_dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+    const auto shown = [this] { return m_dlg->windowHandle()->title().toStdString(); };
+    EXPECT_EQ(shown(), "Entorra");
+
+    Select("de_a.bsp");
+    EXPECT_EQ(shown(), "de_a.bsp - Entorra");
+    Edit();
+    EXPECT_TRUE(m_dlg->isWindowModified());
+    EXPECT_EQ(shown(), "de_a.bsp* - Entorra");
+    Editor().Undo();  // back to what the file holds
+    EXPECT_EQ(shown(), "de_a.bsp - Entorra");
+    Edit();
+    Click(IDC_SAVE);
+    EXPECT_FALSE(m_dlg->isWindowModified());
+    EXPECT_EQ(shown(), "de_a.bsp - Entorra");
+
+    Edit();
+    Select("de_b.bsp");  // No to the question: a fresh show
+    EXPECT_EQ(shown(), "de_b.bsp - Entorra");
+    EXPECT_FALSE(m_dlg->isWindowModified());
+    Select("old.bsp");  // a failed load: nothing to save into
+    EXPECT_EQ(shown(), "Entorra");
+}
+
+TEST_F(DialogShow, TheHorizontalScrollRangeFollowsTheLongestLineOfTheMapShown) {
+    const std::string longValue(400, 'w');
+    WriteMap("long.bsp", "{\n\"classname\" \"worldspawn\"\n\"message\" \"" + longValue + "\"\n}\n");
+    WriteMap("short.bsp", kOtherText);
+    Start();
+    m_dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_dlg.get()));
+    using S = QsciScintillaBase;
+    const auto widthOf = [this](const std::string& line) {
+        return Editor().SendScintilla(S::SCI_TEXTWIDTH, 0UL, line.c_str());
+    };
+    Select("long.bsp");
+    const long longWidth = Sci(Editor(), S::SCI_GETSCROLLWIDTH);
+    EXPECT_GE(longWidth, widthOf("\"message\" \"" + longValue + "\""));
+    Select("short.bsp");
+    const long shortWidth = Sci(Editor(), S::SCI_GETSCROLLWIDTH);
+    EXPECT_GE(shortWidth, widthOf("\"target\" \"info_player_start\""));
+    EXPECT_LT(shortWidth, longWidth / 4);
 }
 
 }  // namespace

@@ -55,10 +55,21 @@ TEST_F(DialogSwitch, NoQuestionWithoutChangesAndAnEmptyNameBeforeAnyMap) {
     m_dlg.reset();
     Start();
     Edit();
+    const std::string typed = Editor().GetText();
     m_prompt.answers = {true};
     Select("a.bsp");
     ASSERT_EQ(m_prompt.questions.size(), 1U);
     EXPECT_EQ(m_prompt.questions[0], "Do you want to save your changes to the map  ?");
+    // Yes finds no map to save into: it says so, and the typing stays.
+    ASSERT_EQ(m_prompt.messages.size(), 1U);
+    EXPECT_EQ(m_prompt.messages[0], "No map is loaded to save into.\nChoose a map first.");
+    EXPECT_EQ(Editor().GetText(), typed);
+    EXPECT_TRUE(Editor().IsModified());
+    EXPECT_EQ(SelectedRow(), -1);
+
+    // No lets the map come.
+    Select("a.bsp");
+    EXPECT_EQ(m_prompt.questions.size(), 2U);
     EXPECT_EQ(Editor().GetText(), MakeEditorText(kSpawnText));
 }
 

@@ -4,13 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QPalette>
+#include <QStaticText>
 #include <QTest>
 #include <random>
 
 #include <Qsci/qscilexer.h>
 
+#include "app/AnsiText.h"
+#include "app/EntityLexer.h"
 #include "app/ScintillaEditor.h"
 #include "entities/EntitySearch.h"
 #include "entities/EntityText.h"
@@ -254,6 +261,151 @@ TEST(ScintillaEditor, FoldsEachEntityBlock) {
     EXPECT_EQ(style(4), 2);   // key
     EXPECT_EQ(style(17), 4);  // the class name
 }
+
+TEST(AnsiText, ShowsTheWesternCodePageAndTakesEveryByteBack) {
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte) {
+        all += static_cast<char>(byte);
+    }
+    const QString shown = AnsiToText(all);
+    ASSERT_EQ(shown.size(), 256);
+    EXPECT_EQ(shown.mid(0x80, 32),
+              QStringLiteral("\u20ac\u0081\u201a\u0192\u201e\u2026\u2020\u2021\u02c6\u2030"
+                             "\u0160\u2039\u0152\u008d\u017d\u008f\u0090\u2018\u2019\u201c"
+                             "\u201d\u2022\u2013\u2014\u02dc\u2122\u0161\u203a\u0153\u009d"
+                             "\u017e\u0178"));
+    EXPECT_EQ(shown.mid(0xA0), QString::fromLatin1(all.data() + 0xA0, 0x60));
+    const QByteArray back = TextToAnsi(shown);
+    EXPECT_EQ(std::string(back.constData(), static_cast<std::size_t>(back.size())), all);
+    EXPECT_EQ(TextToAnsi(QStringLiteral("a\u2603b")), QByteArray("a?b"));
+    EXPECT_FALSE(TextToAnsiExactly(QStringLiteral("a\u2603b")).has_value());
+    EXPECT_EQ(TextToAnsiExactly(QStringLiteral("\u20ac5")), QByteArray("\x80"
+                                                                       "5"));
+}
+
+// Typing, pasting and input methods put in the code page's bytes; copying gives its text.
+TEST(ScintillaEditor, TakesAndGivesTheCodePagesCharactersAsSingleBytes) {
+    QDialog window;
+    auto* editor = new CScintillaEditor(&window);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    editor->setFocus();
+    editor->SetText("{}");
+    editor->SetSelection(1, 1);
+
+    QKeyEvent euro(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("\u20ac"));
+    QApplication::sendEvent(editor, &euro);
+    EXPECT_EQ(editor->GetText(), "{\x80}");
+    QTest::keyClicks(editor, "ab");
+    EXPECT_EQ(editor->GetText(),
+              "{\x80"
+              "ab}");
+
+    QInputMethodEvent composed;
+    composed.setCommitString(QStringLiteral("\u2019"));
+    QApplication::sendEvent(editor, &composed);
+    EXPECT_EQ(editor->GetText(),
+              "{\x80"
+              "ab\x92}");
+
+    QApplication::clipboard()->setText(QStringLiteral("\u201cq\u201d\u2603"));
+    editor->paste();
+    EXPECT_EQ(editor->GetText(),
+              "{\x80"
+              "ab\x92\x93q\x94?}");
+    EXPECT_EQ(editor->Length(), 10);
+
+    editor->SetSelection(1, 4);
+    editor->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("\u20ac"
+                                                                "ab"));
+    EXPECT_TRUE(editor->IsModified());
+    editor->Undo();
+    editor->Undo();
+    editor->Undo();
+    editor->Undo();
+    EXPECT_EQ(editor->GetText(), "{}");
+}
+
+// Scintilla draws 0x80-0x9F as empty boxes; the editor draws the code page's characters over
+// them, in the selection too. The bytes it leaves undefined keep their boxes.
+TEST(ScintillaEditor, DrawsTheCodePagesCharactersWhereScintillaHasBoxes) {
+    QDialog window;
+    auto* editor = new CScintillaEditor(&window);
+    editor->resize(400, 200);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    editor->SetText("\"a\" \"\x80\x81\x94\x9d\"\r\n");
+    using S = QsciScintillaBase;
+    const auto cell = [&](int position) {
+        const int left = static_cast<int>(
+            editor->SendScintilla(S::SCI_POINTXFROMPOSITION, 0UL, static_cast<long>(position)));
+        const int right = static_cast<int>(
+            editor->SendScintilla(S::SCI_POINTXFROMPOSITION, 0UL, static_cast<long>(position + 1)));
+        const int top = static_cast<int>(
+            editor->SendScintilla(S::SCI_POINTYFROMPOSITION, 0UL, static_cast<long>(position)));
+        const int height = static_cast<int>(editor->SendScintilla(S::SCI_TEXTHEIGHT, 0UL));
+        return QRect(left, top, right - left, height);
+    };
+    // The character as the editor draws it in a cell of the value's style.
+    QsciLexer* lexer = editor->lexer();
+    const auto drawn = [&](const QRect& rect, QChar character, const QColor& paper,
+                           const QColor& ink) {
+        QImage image(rect.size(), QImage::Format_RGB32);
+        image.fill(paper);
+        QPainter painter(&image);
+        painter.setFont(lexer->font(CEntityLexer::Value));
+        painter.setPen(ink);
+        CScintillaEditor::DrawCharacter(painter, QRect(QPoint(), rect.size()),
+                                        QStaticText(QString(character)));
+        return image;
+    };
+    for (const bool selected : {false, true}) {
+        SCOPED_TRACE(selected ? "selected" : "not selected");
+        editor->SetSelection(0, selected ? 11 : 0);
+        const QImage image =
+            editor->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QColor paper = selected ? editor->palette().color(QPalette::Highlight)
+                                      : lexer->paper(CEntityLexer::Value);
+        const QColor ink = selected ? editor->palette().color(QPalette::HighlightedText)
+                                    : lexer->color(CEntityLexer::Value);
+        EXPECT_EQ(image.copy(cell(5)), drawn(cell(5), QChar(0x20AC), paper, ink));
+        EXPECT_EQ(image.copy(cell(7)), drawn(cell(7), QChar(0x201D), paper, ink));
+        // The undefined bytes keep Scintilla's box.
+        EXPECT_NE(image.copy(cell(6)), drawn(cell(6), QChar(' '), paper, ink));
+    }
+}
+
+// The horizontal scroll range is the longest line's width, whatever ends the lines.
+struct ScrollCase {
+    const char* name;
+    const char* text;
+    const char* longest;
+};
+
+class ScintillaScrollWidth : public ::testing::TestWithParam<ScrollCase> {};
+
+TEST_P(ScintillaScrollWidth, IsTheLongestLinesWidth) {
+    CScintillaEditor editor;
+    editor.SetText(GetParam().text);
+    const long expected = editor.SendScintilla(QsciScintillaBase::SCI_TEXTWIDTH,
+                                               static_cast<unsigned long>(CEntityLexer::ClassName),
+                                               GetParam().longest);
+    EXPECT_EQ(editor.SendScintilla(QsciScintillaBase::SCI_GETSCROLLWIDTH), std::max(expected, 1L));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, ScintillaScrollWidth,
+    ::testing::Values(
+        ScrollCase{"Empty", "", ""}, ScrollCase{"LineFeeds", "ab\nabcdefgh\nabc", "abcdefgh"},
+        ScrollCase{"CarriageReturnLineFeeds", "ab\r\nabcdefgh\r\nabc\r\n", "abcdefgh"},
+        ScrollCase{"LoneCarriageReturns", "abcdef\rab\rabcdefgh\nabc\rabcdefg", "abcdefgh"},
+        ScrollCase{"LastLineLongest", "ab\r\nabcdefghij", "abcdefghij"},
+        ScrollCase{"FirstLineLongest", "abcdefghij\n\r\n\rab", "abcdefghij"}),
+    [](const ::testing::TestParamInfo<ScrollCase>& tested) {
+        return std::string(tested.param.name);
+    });
 
 }  // namespace
 }  // namespace entorra::testing

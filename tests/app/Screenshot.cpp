@@ -5,8 +5,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 
 #include "app/CommandLine.h"
@@ -15,6 +19,34 @@
 #include "folders/MapFolder.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/MemorySettingsStore.h"
+
+namespace {
+
+// The window's client area under a title bar that the style draws, since a grab holds no
+// frame: the title names the map, as the window manager shows it.
+QPixmap WithTitleBar(QWidget& window) {
+    const QPixmap client = window.grab();
+    QStyleOptionTitleBar bar;
+    bar.initFrom(&window);
+    bar.text = window.windowHandle()->title();
+    bar.icon = window.windowIcon();
+    bar.titleBarFlags = window.windowFlags();
+    bar.titleBarState = Qt::WindowActive;
+    bar.state |= QStyle::State_Active;
+    bar.subControls =
+        QStyle::SC_TitleBarLabel | QStyle::SC_TitleBarSysMenu | QStyle::SC_TitleBarCloseButton;
+    QStyle* style = window.style();
+    const int height = style->pixelMetric(QStyle::PM_TitleBarHeight, &bar, &window);
+    bar.rect = QRect(0, 0, client.width(), height);
+    QPixmap framed(client.width(), height + client.height());
+    framed.fill(window.palette().color(QPalette::Window));
+    QPainter painter(&framed);
+    style->drawComplexControl(QStyle::CC_TitleBar, &bar, &painter, &window);
+    painter.drawPixmap(0, height, client);
+    return framed;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -42,10 +74,11 @@ int main(int argc, char** argv) {
         dialog.findChild<QComboBox*>(QString::fromLatin1(IDC_ENTITY_COMBO))
             ->setEditText(QString::fromLocal8Bit(argv[3]));
     }
-    dialog.OnFind();  // a found block, selected
+    dialog.resize(dialog.Units().Size(540, 438));  // the template's size, whatever the screen
+    dialog.OnFind();                               // a found block, selected
     QTimer::singleShot(300, &app, &QApplication::quit);
     app.exec();
-    const bool saved = dialog.grab().save(QString::fromLocal8Bit(argv[2]));
+    const bool saved = WithTitleBar(dialog).save(QString::fromLocal8Bit(argv[2]));
     for (const std::string& message : prompt.messages) {
         std::fprintf(stderr, "message: %s\n", message.c_str());
     }
