@@ -72,6 +72,19 @@ const std::string& RealMapPath() {
     return path;
 }
 
+// The same map with the Blue Shift header: entries 0 and 1 swapped, so that a load reads the
+// layout from a whole planes lump.
+const std::string& BlueShiftMapPath() {
+    static const std::string path = [] {
+        Bytes image = fixtures::ReadFileBytes(RealMapPath());
+        const std::string file = (BenchFolder() / "blueshift.bsp").string();
+        std::swap_ranges(image.begin() + 4, image.begin() + 12, image.begin() + 12);
+        fixtures::WriteFileBytes(file, image);
+        return file;
+    }();
+    return path;
+}
+
 std::unique_ptr<std::uint8_t[]> PlainRead(const std::string& path, std::size_t& size) {
     const int descriptor = ::open(path.c_str(), O_RDONLY);
     size = static_cast<std::size_t>(::lseek(descriptor, 0, SEEK_END));
@@ -123,6 +136,38 @@ void BM_Load64MiB(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Load64MiB)->Unit(benchmark::kMillisecond);
+
+// Loading reads the layout from the lumps' content: against a plain read of the same real map,
+// once as Half-Life and once as Blue Shift.
+void BM_PlainReadRealMap(benchmark::State& state) {
+    for (auto _ : state) {
+        std::size_t size = 0;
+        auto buffer = PlainRead(RealMapPath(), size);
+        benchmark::DoNotOptimize(buffer.get());
+    }
+}
+BENCHMARK(BM_PlainReadRealMap)->Unit(benchmark::kMillisecond);
+
+void LoadLoop(benchmark::State& state, const std::string& path) {
+    CSilentSink sink;
+    for (auto _ : state) {
+        CBspFile file(sink);
+        if (file.Load(path) != 0) {
+            state.SkipWithError("load failed");
+        }
+        benchmark::DoNotOptimize(file.GetEntityText());
+    }
+}
+
+void BM_LoadRealMap(benchmark::State& state) {
+    LoadLoop(state, RealMapPath());
+}
+BENCHMARK(BM_LoadRealMap)->Unit(benchmark::kMillisecond);
+
+void BM_LoadRealMapBlueShift(benchmark::State& state) {
+    LoadLoop(state, BlueShiftMapPath());
+}
+BENCHMARK(BM_LoadRealMapBlueShift)->Unit(benchmark::kMillisecond);
 
 void BM_PlainWriteAndFlush64MiB(benchmark::State& state) {
     std::size_t size = 0;

@@ -74,7 +74,7 @@ const char* CBspFile::GetEntityText() const {
     if (!m_bLoaded) {
         return nullptr;
     }
-    const auto offset = ReadInt32LE(Image(), LumpOffsetField(LUMP_ENTITIES));
+    const auto offset = ReadInt32LE(Image(), LumpOffsetField(m_variant.EntityEntry()));
     return reinterpret_cast<const char*>(m_pImage.get() + offset);
 }
 
@@ -83,6 +83,7 @@ void CBspFile::ReleaseImage() {
     m_pImage.reset();
     m_nImageCapacity = 0;
     m_nEntityTextLength = 0;
+    m_variant = MapVariant{};
 }
 
 void CBspFile::Show() {
@@ -148,6 +149,7 @@ int CBspFile::Load(std::string path) {
         return 1;
     }
     m_nEntityTextLength = inspection.entityText->size();
+    m_variant = inspection.variant;
     m_nImageSize = read->size;
     m_nImageCapacity = read->capacity;
     m_pImage = std::move(read->bytes);
@@ -172,7 +174,7 @@ int CBspFile::Save(std::string path, std::string& entityText) {
 
         SaveLayout layout;
         try {
-            layout = PlanSave(Image(), m_nEntityTextLength, entityText.size());
+            layout = PlanSave(Image(), m_variant, m_nEntityTextLength, entityText.size());
         } catch (const CLayoutRefusal& refusal) {
             throw CheckFailed{Format(kSaveFailed, name.c_str()) + "\n" + refusal.what()};
         }
@@ -199,6 +201,7 @@ int CBspFile::Save(std::string path, std::string& entityText) {
         }
         ApplySave(m_pImage.get(), layout, entityText);
         m_nImageSize = static_cast<std::uint32_t>(layout.newSize);
+        // The variant stays: the entity lump was written where it was.
         // The new text ends at its first NUL, should the editor have held one.
         m_nEntityTextLength = std::min(entityText.find('\0'), entityText.size());
 

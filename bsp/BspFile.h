@@ -12,6 +12,7 @@
 
 #include "base/MessageSink.h"
 #include "base/Result.h"
+#include "bsp/MapVariant.h"
 #include "io/FileSystem.h"
 
 namespace entorra {
@@ -48,6 +49,8 @@ public:
     bool IsLoaded() const { return m_bLoaded; }
     std::span<const std::uint8_t> Image() const;
     std::size_t EntityTextLength() const { return m_nEntityTextLength; }
+    // Which header entry holds the entity lump, read from the image at load.
+    const MapVariant& Variant() const { return m_variant; }
     const std::string& LastMessage() const { return m_strMessage; }
 
 private:
@@ -62,6 +65,7 @@ private:
     std::uint32_t m_nImageSize = 0;
     std::size_t m_nImageCapacity = 0;
     std::size_t m_nEntityTextLength = 0;
+    MapVariant m_variant;
     std::string m_strMessage;
 };
 

@@ -8,43 +8,56 @@
 
 namespace entorra {
 
-std::optional<std::uint32_t> MapChecksum(std::span<const std::uint8_t> image) {
+std::optional<std::uint32_t> ChecksumSkipping(std::span<const std::uint8_t> image, int skipped) {
     const BspHeader header = ReadBspHeader(image);
     uLong crc = crc32(0L, Z_NULL, 0);
-    for (int lump = 0; lump < HEADER_LUMPS; ++lump) {
-        if (lump == LUMP_ENTITIES) {
+    for (int entry = 0; entry < HEADER_LUMPS; ++entry) {
+        if (entry == skipped) {
             continue;
         }
-        const LumpEntry& entry = header.lumps[static_cast<std::size_t>(lump)];
+        const LumpEntry& lump = header.lumps[static_cast<std::size_t>(entry)];
         // An empty lump adds nothing, wherever its offset points.
-        if (entry.length == 0) {
+        if (lump.length == 0) {
             continue;
         }
-        if (!entry.LiesInside(image.size())) {
+        if (!lump.LiesInside(image.size())) {
             return std::nullopt;
         }
         // zlib takes lengths as uInt; map lumps are below 2 GiB, so one call each suffices.
-        crc = crc32(crc, image.data() + entry.offset, static_cast<uInt>(entry.length));
+        crc = crc32(crc, image.data() + lump.offset, static_cast<uInt>(lump.length));
     }
     return static_cast<std::uint32_t>(crc);
 }
 
-MapInfo DescribeMap(std::span<const std::uint8_t> image, std::size_t entityTextLength) {
+std::optional<std::uint32_t> MapChecksum(std::span<const std::uint8_t> image,
+                                         const MapVariant& variant) {
+    return ChecksumSkipping(image, variant.EntityEntry());
+}
+
+std::optional<std::uint32_t> MapChecksum(std::span<const std::uint8_t> image) {
+    return MapChecksum(image, DetectVariant(image));
+}
+
+MapInfo DescribeMap(std::span<const std::uint8_t> image, const MapVariant& variant,
+                    std::size_t entityTextLength) {
     const BspHeader header = ReadBspHeader(image);
     MapInfo info;
     info.version = header.version;
-    for (int lump = 0; lump < HEADER_LUMPS; ++lump) {
-        info.lumpsInFileOrder.push_back({lump, header.lumps[static_cast<std::size_t>(lump)]});
+    info.variant = variant;
+    for (int entry = 0; entry < HEADER_LUMPS; ++entry) {
+        info.lumpsInFileOrder.push_back({entry, header.lumps[static_cast<std::size_t>(entry)]});
     }
     std::stable_sort(
         info.lumpsInFileOrder.begin(), info.lumpsInFileOrder.end(),
         [](const PlacedLump& a, const PlacedLump& b) { return a.entry.offset < b.entry.offset; });
-    info.meetsFileOrder = MeetsFileOrder(header, image.size(), entityTextLength);
+    info.meetsFileOrder = MeetsFileOrder(header, variant, image.size(), entityTextLength);
     info.entityTextLength = entityTextLength;
-    const auto text = image.subspan(static_cast<std::size_t>(header.lumps[LUMP_ENTITIES].offset),
-                                    entityTextLength);
+    const LumpEntry& entities = header.lumps[static_cast<std::size_t>(variant.EntityEntry())];
+    const auto text = image.subspan(static_cast<std::size_t>(entities.offset), entityTextLength);
     info.entityBlockCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '{'));
-    info.checksum = MapChecksum(image);
+    info.bspx = ReadBspxDirectory(image);
+    info.checksum = MapChecksum(image, variant);
+    info.checksumSkippingEntry0 = ChecksumSkipping(image, 0);
     return info;
 }
 

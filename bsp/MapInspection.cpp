@@ -20,9 +20,11 @@ public:
         if (!InspectHeader()) {
             return std::move(m_result);
         }
-        m_result.variant = DetectVariant();
+        InspectVariant();
         InspectLumps();
         InspectEntityText();
+        InspectUnknownLayout();
+        InspectBspx();
         // What a save would do is only worth saying about a map without faults.
         if (m_result.Count(MapSeverity::Fatal) == 0 && m_result.Count(MapSeverity::Error) == 0) {
             InspectSave();
@@ -36,7 +38,10 @@ private:
         m_result.findings.push_back({fault, severity, std::move(message), lump, offset});
     }
 
-    const LumpEntry& Lump(int lump) const { return m_header.lumps[static_cast<std::size_t>(lump)]; }
+    // A lump by what it holds, from whichever header entry the variant has for it.
+    const LumpEntry& Lump(int lump) const {
+        return m_header.lumps[static_cast<std::size_t>(m_result.variant.EntryOf(lump))];
+    }
 
     // False when there is no whole header to go on with.
     bool InspectHeader() {
@@ -56,7 +61,31 @@ private:
     }
 
     // Which layout the header describes. Every later stage reads the lumps through it.
-    MapVariant DetectVariant() const { return MapVariant::HalfLife; }
+    void InspectVariant() {
+        m_result.variant = DetectVariant(m_image);
+        switch (m_result.variant.kind) {
+            case BspVariant::HalfLife:
+                break;
+            case BspVariant::BlueShift:
+                Add(MapFault::BlueShiftLayout, MapSeverity::Information,
+                    "Blue Shift layout: entry 0 of the header holds the planes lump and entry 1 "
+                    "the entity lump");
+                break;
+            case BspVariant::Unrecognised:
+                break;
+        }
+    }
+
+    // An entity lump that cannot be read at all says enough; one that can but holds no entity
+    // text is why the layout is doubted.
+    void InspectUnknownLayout() {
+        if (m_result.variant.kind == BspVariant::Unrecognised &&
+            m_result.Count(MapSeverity::Fatal) == 0) {
+            Add(MapFault::UnknownLayout, MapSeverity::Error,
+                "the layout is not recognised: " + m_result.variant.doubt +
+                    "; a save refuses to write entity text into this map");
+        }
+    }
 
     // Reading the entity text, and saving, needs the entity and texture lumps inside the file;
     // faults of the other lumps only matter to the engine.
@@ -84,6 +113,10 @@ private:
                 placed.push_back(lump);
             }
         }
+        // In header order, so that the first of two overlapping lumps is the one listed first.
+        std::sort(placed.begin(), placed.end(), [&](int a, int b) {
+            return m_result.variant.EntryOf(a) < m_result.variant.EntryOf(b);
+        });
         for (std::size_t a = 0; a < placed.size(); ++a) {
             for (std::size_t b = a + 1; b < placed.size(); ++b) {
                 const LumpEntry& first = Lump(placed[a]);
@@ -96,11 +129,13 @@ private:
                 }
             }
         }
-        // Lumps hold arrays of 4-byte numbers; compilers start each on a multiple of 4.
+        // Lumps hold arrays of 4-byte numbers and compilers start each on a multiple of 4, but
+        // the engine reads them anywhere, and a save puts the texture lump directly behind the
+        // entity lump: worth knowing, not a fault.
         for (const int lump : placed) {
             const LumpEntry& entry = Lump(lump);
             if (entry.offset % 4 != 0) {
-                Add(MapFault::LumpUnaligned, MapSeverity::Warning,
+                Add(MapFault::LumpUnaligned, MapSeverity::Information,
                     Format("the %s lump starts at offset %d, not on a multiple of 4",
                            LumpName(lump), entry.offset),
                     lump, entry.offset);
@@ -138,17 +173,32 @@ private:
             return;
         }
         const std::size_t textLength = m_result.entityText->size();
-        if (!MeetsFileOrder(m_header, m_image.size(), textLength)) {
-            Add(MapFault::NotInFileOrder, MapSeverity::Warning,
+        if (!m_result.variant.Writable()) {
+            return;  // said once, by the variant's finding
+        }
+        // How a save lays the map out, as it stands and as a save leaves it: not a fault.
+        if (!MeetsFileOrder(m_header, m_result.variant, m_image.size(), textLength)) {
+            Add(MapFault::NotInFileOrder, MapSeverity::Information,
                 "the entity lump is not followed by the texture lump ending the file: a save "
                 "moves what lies behind the entity lump and keeps every byte",
                 LUMP_ENTITIES);
         }
         try {
-            PlanSave(m_image, textLength, textLength);
+            PlanSave(m_image, m_result.variant, textLength, textLength);
         } catch (const CLayoutRefusal& refusal) {
             Add(MapFault::SaveRefused, MapSeverity::Error,
                 std::string("a save would refuse this map: ") + refusal.what());
+        }
+    }
+
+    // A damaged directory is left as it is by a save; engines that read it would not find their
+    // lumps.
+    void InspectBspx() {
+        m_result.bspx = ReadBspxDirectory(m_image);
+        for (const std::string& damage : m_result.bspx.damages) {
+            Add(MapFault::BspxDamaged, MapSeverity::Warning,
+                "the BSPX directory is damaged: " + damage + "; a save leaves it as it is", kNoLump,
+                static_cast<std::int64_t>(m_result.bspx.offset));
         }
     }
 

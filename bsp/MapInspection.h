@@ -12,12 +12,16 @@
 #include <string_view>
 #include <vector>
 
+#include "bsp/Bspx.h"
+#include "bsp/MapVariant.h"
+
 namespace entorra {
 
 enum class MapSeverity {
-    Fatal,    // reading the map would go outside the file: the map file object refuses it
-    Error,    // the engine or a save trips over it; the map still loads
-    Warning,  // unusual, but nothing goes wrong
+    Fatal,        // reading the map would go outside the file: the map file object refuses it
+    Error,        // the engine or a save trips over it; the map still loads
+    Warning,      // unusual, but nothing goes wrong
+    Information,  // no fault: how the map is laid out
 };
 
 // What a finding is about, so that callers can word it their own way.
@@ -27,10 +31,13 @@ enum class MapFault {
     LumpOutside,         // a lump entry negative or reaching past the end of the file
     LumpInHeader,        // a lump starting inside the map header
     LumpsOverlap,        // two lumps sharing bytes; lump names the first of the two
-    LumpUnaligned,       // a lump not starting on a multiple of 4
+    LumpUnaligned,       // a lump not starting on a multiple of 4 (information)
+    BlueShiftLayout,     // the entity lump in entry 1, the planes in entry 0 (information)
+    UnknownLayout,       // neither entry 0 nor entry 1 convincingly the entity lump: never written
+    BspxDamaged,         // a BSPX directory or one of its entries does not fit the file
     NoTextTerminator,    // no NUL from the entity lump's offset to the end of the file
     TerminatorPastLump,  // the entity text's NUL lies beyond the entity lump's length
-    NotInFileOrder,      // a save has to move what lies behind the entity lump
+    NotInFileOrder,      // a save has to move what lies behind the entity lump (information)
     SaveRefused,         // a save would refuse the map
 };
 
@@ -40,21 +47,19 @@ struct MapFinding {
     MapFault fault = MapFault::TooShort;
     MapSeverity severity = MapSeverity::Error;
     std::string message;  // lower case, without the file's name: "the planes lump overlaps ..."
-    // Where: the lump it is about (kNoLump for the file as a whole) and, when it is about one
-    // byte of the file, that byte's offset.
+    // Where: the lump it is about (a BspLump, whichever header entry holds it; kNoLump for the
+    // file as a whole) and, when it is about one byte of the file, that byte's offset.
     int lump = kNoLump;
     std::optional<std::int64_t> offset;
 
     friend bool operator==(const MapFinding&, const MapFinding&) = default;
 };
 
-// The map layouts told apart by their bytes. Each decides which lump holds what.
-enum class MapVariant {
-    HalfLife,  // BSP version 30 as the Half-Life engine writes it
-};
-
 struct MapInspection {
-    MapVariant variant = MapVariant::HalfLife;
+    // The layout told apart by the bytes (bsp/MapVariant.h): which header entry holds what.
+    MapVariant variant;
+    // The BSPX directory behind the lumps, if any.
+    BspxDirectory bspx;
     // In the order found: header, lumps, entity text, save.
     std::vector<MapFinding> findings;
     // The entity text inside the image, up to its NUL (or to the lump's length when the file

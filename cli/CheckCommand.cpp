@@ -21,8 +21,10 @@ namespace {
 
 // Findings of the text, then the file's, each group in its own order. Information is printed
 // only when asked for.
+// A layout other than Half-Life's is named on the summary line, so that it shows without
+// --information.
 void Report(const std::string& map, std::vector<LintFinding> findings, CMapReport& report,
-            bool information) {
+            bool information, const std::string& layout = {}) {
     Json list = Json::array();
     for (const LintFinding& finding : findings) {
         const char* severity = LintSeverityName(finding.severity);
@@ -49,11 +51,12 @@ void Report(const std::string& map, std::vector<LintFinding> findings, CMapRepor
     report.figures["information"] = CountFindings(findings, LintSeverity::Information);
     report.figures["findings"] = std::move(list);
     const std::string summary = Format("%d error(s), %d warning(s)", errors, warnings);
+    const std::string named = layout.empty() ? std::string() : " (" + layout + " layout)";
     if (errors > 0) {
-        report.text += map + ": " + summary + '\n';
+        report.text += map + ": " + summary + named + '\n';
         report.Fail(map + ": " + summary);
     } else {
-        report.text += map + ": " + (warnings == 0 ? std::string("ok") : summary) + '\n';
+        report.text += map + ": " + (warnings == 0 ? std::string("ok") : summary) + named + '\n';
     }
 }
 
@@ -65,6 +68,19 @@ std::vector<LintFinding> EngineFindings(std::string_view text, const EngineLintO
             {finding.line, finding.severity, std::move(finding.message), finding.column});
     }
     return findings;
+}
+
+LintSeverity LintSeverityOf(MapSeverity severity) {
+    switch (severity) {
+        case MapSeverity::Warning:
+            return LintSeverity::Warning;
+        case MapSeverity::Information:
+            return LintSeverity::Information;
+        case MapSeverity::Fatal:
+        case MapSeverity::Error:
+            break;
+    }
+    return LintSeverity::Error;
 }
 
 // A map's findings as check prints them: about the file (line 0), or at the line of the entity
@@ -87,10 +103,7 @@ std::vector<LintFinding> FileFindings(std::span<const std::uint8_t> image,
                     1;
             }
         }
-        findings.push_back(
-            {line,
-             finding.severity == MapSeverity::Warning ? LintSeverity::Warning : LintSeverity::Error,
-             finding.message, column});
+        findings.push_back({line, LintSeverityOf(finding.severity), finding.message, column});
     }
     return findings;
 }
@@ -125,7 +138,11 @@ int RunCheck(const CommandContext& context, const std::vector<std::string>& oper
                 CheckEntityFileBeside(context, path, *inspection.entityText, report);
             findings.insert(findings.end(), beside.begin(), beside.end());
         }
-        Report(path, std::move(findings), report, context.lintInformation);
+        report.figures["layout"] = VariantName(inspection.variant.kind);
+        Report(path, std::move(findings), report, context.lintInformation,
+               inspection.variant.kind == BspVariant::HalfLife
+                   ? std::string()
+                   : VariantName(inspection.variant.kind));
     });
 }
 

@@ -116,10 +116,16 @@ int RunDeleteAll(const CommandContext& context, const std::string& searchString,
                                    : std::string("nothing deleted")) +
                       '\n';
         if (!memory.editor.IsModified()) {
-            const std::optional<std::uint32_t> checksum = MapChecksum(memory.shown.File().Image());
-            const Json checksumJson = checksum ? Json(ChecksumText(*checksum)) : Json(nullptr);
-            report.figures["checksumBefore"] = checksumJson;
-            report.figures["checksumAfter"] = checksumJson;
+            const CBspFile& file = memory.shown.File();
+            const auto json = [](const std::optional<std::uint32_t>& checksum) {
+                return checksum ? Json(ChecksumText(*checksum)) : Json(nullptr);
+            };
+            const Json checksum = json(MapChecksum(file.Image(), file.Variant()));
+            const Json other = json(ChecksumSkipping(file.Image(), 0));
+            report.figures["checksumBefore"] = checksum;
+            report.figures["checksumAfter"] = checksum;
+            report.figures["checksumSkippingEntry0Before"] = other;
+            report.figures["checksumSkippingEntry0After"] = other;
             report.figures["written"] = false;
             return;
         }

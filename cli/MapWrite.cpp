@@ -24,9 +24,12 @@ std::string ChecksumLine(const std::optional<std::uint32_t>& checksum) {
 
 void WriteMap(const CommandContext& context, CBspFile& file, const std::string& map,
               std::string editorText, const WriteOptions& options, CMapReport& report) {
-    const std::optional<std::uint32_t> before = MapChecksum(file.Image());
+    const MapVariant variant = file.Variant();
+    const std::optional<std::uint32_t> before = MapChecksum(file.Image(), variant);
+    const std::optional<std::uint32_t> otherBefore = ChecksumSkipping(file.Image(), 0);
     const std::size_t bytesBefore = file.EntityTextLength();
     std::optional<std::uint32_t> after;
+    std::optional<std::uint32_t> otherAfter;
     std::string done;
     Json backupJson = nullptr;
 
@@ -35,7 +38,10 @@ void WriteMap(const CommandContext& context, CBspFile& file, const std::string& 
         // save would refuse the map.
         PrepareFileText(editorText);
         try {
-            after = MapChecksum(BuildSavedImage(file.Image(), file.EntityTextLength(), editorText));
+            const std::vector<std::uint8_t> saved =
+                BuildSavedImage(file.Image(), variant, file.EntityTextLength(), editorText);
+            after = MapChecksum(saved, variant);
+            otherAfter = ChecksumSkipping(saved, 0);
         } catch (const CLayoutRefusal& refusal) {
             report.Fail(Format("Error saving the file: %s.", FileNameOfPath(map).c_str()) + "\n" +
                         refusal.what());
@@ -62,12 +68,15 @@ void WriteMap(const CommandContext& context, CBspFile& file, const std::string& 
             report.Fail();
             return;
         }
-        after = MapChecksum(file.Image());
+        after = MapChecksum(file.Image(), variant);
+        otherAfter = ChecksumSkipping(file.Image(), 0);
         done += "saved";
     }
 
     report.figures["checksumBefore"] = ChecksumJson(before);
     report.figures["checksumAfter"] = ChecksumJson(after);
+    report.figures["checksumSkippingEntry0Before"] = ChecksumJson(otherBefore);
+    report.figures["checksumSkippingEntry0After"] = ChecksumJson(otherAfter);
     report.figures["entityBytesBefore"] = bytesBefore;
     report.figures["entityBytesAfter"] = editorText.size();
     report.figures["written"] = !options.dryRun;
@@ -75,6 +84,13 @@ void WriteMap(const CommandContext& context, CBspFile& file, const std::string& 
     report.text += Format("  checksum %s -> %s, entity text %zu -> %zu bytes, %s\n",
                           ChecksumLine(before).c_str(), ChecksumLine(after).c_str(), bytesBefore,
                           editorText.size(), done.c_str());
+    if (otherBefore != otherAfter) {
+        // A Blue Shift map: its entity lump is in entry 1, which these engines take in.
+        report.text += Format(
+            "  the checksum of engines that always skip entry 0 changes: %s -> %s; their clients "
+            "need the new map\n",
+            ChecksumLine(otherBefore).c_str(), ChecksumLine(otherAfter).c_str());
+    }
     if (before != after) {
         // The save keeps every other lump as it was; a change here is a fault to be seen.
         report.Fail(Format("The map checksum of %s changed from %s to %s.", map.c_str(),

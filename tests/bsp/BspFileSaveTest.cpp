@@ -37,8 +37,8 @@ protected:
     CBspFile file{sink};
 };
 
-// 900 bytes: 13 lumps in the first 600, the entity lump at 600 (201 bytes), the texture lump
-// of 99 bytes directly behind it, ending the file.
+// 900 bytes: 13 lumps in the first 600, the entity lump at 600 (201 bytes: 200 characters of
+// text and the NUL), the texture lump of 99 bytes directly behind it, ending the file.
 Bytes NineHundredByteMap() {
     Bytes image(900, 0);
     const Bytes filler = fixtures::PatternBytes(900, 5);
@@ -58,6 +58,9 @@ Bytes NineHundredByteMap() {
     WriteInt32LE(image, LumpLengthField(LUMP_ENTITIES), 201);
     WriteInt32LE(image, LumpOffsetField(LUMP_TEXTURES), 801);
     WriteInt32LE(image, LumpLengthField(LUMP_TEXTURES), 99);
+    // The old entity text fills the lump up to its NUL: a save writes only over entity text.
+    const std::string oldText = "{\n\"message\" \"" + std::string(183, 'o') + "\"\n}\n";
+    std::copy(oldText.begin(), oldText.end(), image.begin() + 600);
     image[800] = 0;  // the old text's NUL
     return image;
 }
@@ -198,7 +201,8 @@ TEST_F(BspFileSave, OtherLumpOrdersKeepEveryLumpAlignedAndTheChecksum) {
             SCOPED_TRACE(std::string(layout.name) + ", blocks " + std::to_string(blocks));
             const std::string path = WriteMap("moved.bsp", layout.image);
             ASSERT_EQ(file.Load(path), 0);
-            ASSERT_FALSE(DescribeMap(file.Image(), file.EntityTextLength()).meetsFileOrder);
+            ASSERT_FALSE(
+                DescribeMap(file.Image(), file.Variant(), file.EntityTextLength()).meetsFileOrder);
             const auto checksum = MapChecksum(layout.image);
             std::string text = MakeEditorText(fixtures::MakeEntityText(blocks));
             ASSERT_EQ(file.Save(path, text), 0);

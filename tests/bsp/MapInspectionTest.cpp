@@ -201,12 +201,13 @@ TEST(MapInspection, OverlappingLumpsAreNamedInIndexOrder) {
     EXPECT_EQ(inspection.FirstFatal(), nullptr);
 }
 
-TEST(MapInspection, UnalignedLumpsAndAMovedLayoutAreWarnings) {
+TEST(MapInspection, UnalignedLumpsAndAMovedLayoutAreInformation) {
     const Bytes loose =
         fixtures::CMapBuilder().Order({1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 2, 0}).Build();
     const MapInspection inspection = InspectMap(loose);
     ASSERT_FALSE(inspection.findings.empty());
-    EXPECT_EQ(inspection.Count(MapSeverity::Warning), static_cast<int>(inspection.findings.size()));
+    EXPECT_EQ(inspection.Count(MapSeverity::Information),
+              static_cast<int>(inspection.findings.size()));
     const auto leafs =
         std::find_if(inspection.findings.begin(), inspection.findings.end(),
                      [](const MapFinding& finding) { return finding.lump == LUMP_LEAFS; });

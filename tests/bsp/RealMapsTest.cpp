@@ -10,6 +10,7 @@
 #include "bsp/MapInfo.h"
 #include "entities/EntityText.h"
 #include "tests/fixtures/MapBuilder.h"
+#include "tests/support/MapReading.h"
 #include "tests/support/TestSupport.h"
 
 namespace entorra {
@@ -59,6 +60,51 @@ TEST(RealMaps, SavingTheirOwnEditorTextKeepsEveryOtherLumpAndTheChecksum) {
         std::string again = MakeEditorText(file.GetEntityText());
         ASSERT_EQ(file.Save(path, again), 0);
         EXPECT_EQ(fixtures::ReadFileBytes(path), written);
+    }
+}
+
+TEST(RealMaps, TurnedBlueShiftTheyShowAndSaveTheEntityLumpInEntry1) {
+    const auto maps = testing::SharedMaps();
+    if (maps.empty()) {
+        GTEST_SKIP() << "no real maps beside the project";
+    }
+    testing::CTempDir dir;
+    testing::CRecordingSink sink;
+    for (const auto& map : maps) {
+        SCOPED_TRACE(map.filename().string());
+        Bytes original = fixtures::ReadFileBytes(map.string());
+        const std::string text(reinterpret_cast<const char*>(original.data()) +
+                               HeaderWord(original, LumpOffsetField(LUMP_ENTITIES)));
+        // Entries 0 and 1 swapped: planes described first, the entity lump second.
+        std::swap_ranges(original.begin() + 4, original.begin() + 12, original.begin() + 12);
+        const std::string path = dir.File(map.filename().string());
+        fixtures::WriteFileBytes(path, original);
+
+        CBspFile file(sink);
+        ASSERT_EQ(file.Load(path), 0) << sink.Last();
+        ASSERT_EQ(std::string(file.GetEntityText(), file.EntityTextLength()), text);
+        EXPECT_EQ(MapChecksum(file.Image()), testing::reading::ChecksumSkipping(original, 1));
+
+        // Its own text with one block fewer, as an edit would leave it.
+        std::string edited = MakeEditorText(text);
+        const std::size_t second = edited.find("}\r\n") + 3;
+        edited.erase(second, edited.find("}\r\n", second) + 3 - second);
+        ASSERT_EQ(file.Save(path, edited), 0) << sink.Last();
+        const Bytes written = fixtures::ReadFileBytes(path);
+        for (int entry = 0; entry < HEADER_LUMPS; ++entry) {
+            if (entry != 1) {
+                EXPECT_EQ(testing::reading::EntryBytes(written, entry),
+                          testing::reading::EntryBytes(original, entry))
+                    << entry;
+            }
+        }
+        EXPECT_EQ(testing::reading::ChecksumSkipping(written, 1),
+                  testing::reading::ChecksumSkipping(original, 1));
+        EXPECT_EQ(MapChecksum(written), MapChecksum(original));
+        const Bytes entities = testing::reading::EntryBytes(written, 1);
+        EXPECT_EQ(std::string(entities.begin(), entities.end()), edited + '\0');
+        ASSERT_EQ(file.Load(path), 0);
+        EXPECT_EQ(file.GetEntityText(), edited);
     }
 }
 

@@ -107,8 +107,9 @@ TEST_F(EntityCommands, JsonHoldsTheDocumentedFields) {
     EXPECT_EQ(Json()[1]["written"], false);
 
     EXPECT_EQ(RunInfo(Context(1, true), {a}), 0);
-    EXPECT_EQ(keysOf(Json()[0]), (Keys{"map", "ok", "version", "size", "lumps", "meetsFileOrder",
-                                       "entityBytes", "entityBlocks", "checksum"}));
+    EXPECT_EQ(keysOf(Json()[0]), (Keys{"map", "ok", "version", "layout", "entityEntry", "size",
+                                       "lumps", "meetsFileOrder", "entityBytes", "entityBlocks",
+                                       "bspx", "checksum", "checksumSkippingEntry0"}));
     EXPECT_EQ(Json()[0]["entityBlocks"], 4);
 
     EXPECT_EQ(RunExport(Context(1, true), {a}, ""), 0);

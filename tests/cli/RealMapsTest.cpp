@@ -6,13 +6,17 @@
 #include <filesystem>
 
 #include "bsp/BspFile.h"
+#include "bsp/FileText.h"
 #include "bsp/MapInfo.h"
 #include "cli/Json.h"
 #include "folders/MapList.h"
 #include "tests/cli/CliTestSupport.h"
+#include "tests/support/MapReading.h"
 
 namespace entorra::cli {
 namespace {
+
+using fixtures::Bytes;
 
 class RealMaps : public testing::CliTest {
 protected:
@@ -120,6 +124,81 @@ TEST_F(RealMaps, WritesKeepTheChecksumOfEveryMap) {
         EXPECT_EQ(result[i]["checksumBefore"], checksums[i]);
         EXPECT_EQ(result[i]["checksumAfter"], checksums[i]);
         EXPECT_EQ(ChecksumOf(maps[i]), checksums[i]);
+    }
+}
+
+TEST_F(RealMaps, AnEditedImportAddsNoWarningToCheck) {
+    const std::string folder = dir.File("maps");
+    ASSERT_EQ(RunCheck(Context(2, true), {folder}), 0);
+    std::vector<int> warnings;
+    for (const auto& map : Json()) {
+        warnings.push_back(map["warnings"]);
+    }
+    // Each text one block shorter: entity lumps of new lengths, texture lumps at new offsets.
+    ASSERT_EQ(RunExport(Context(2), {folder}, ""), 0);
+    for (const std::string& map : maps) {
+        const Bytes exported = fixtures::ReadFileBytes(EntityFilePathFor(map));
+        std::string text(exported.begin(), exported.end());
+        const std::size_t second = text.find('}') + 1;
+        text.erase(second, text.find('}', second) + 1 - second);
+        WriteText(EntityFilePathFor(map), text);
+    }
+    ASSERT_EQ(RunImport(Context(2), {folder}, "", {.force = true}), 0) << sink.Last();
+    // Only the maps: an entity file beside a map is compared with it too.
+    for (const std::string& map : maps) {
+        std::filesystem::remove(EntityFilePathFor(map));
+    }
+    ASSERT_EQ(RunCheck(Context(2, true), {folder}), 0);
+    const nlohmann::json result = Json();
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        EXPECT_EQ(result[i]["warnings"], warnings[i]) << result[i].dump();
+    }
+}
+
+TEST_F(RealMaps, TurnedBlueShiftTheyImportIntoEntry1AndKeepEveryOtherLump) {
+    std::vector<Bytes> originals;
+    for (const std::string& map : maps) {
+        Bytes image = fixtures::ReadFileBytes(map);
+        std::swap_ranges(image.begin() + 4, image.begin() + 12, image.begin() + 12);
+        fixtures::WriteFileBytes(map, image);
+        originals.push_back(std::move(image));
+    }
+    const std::string folder = dir.File("maps");
+    ASSERT_EQ(RunInfo(Context(2, true), {folder}), 0);
+    for (const auto& map : Json()) {
+        EXPECT_EQ(map["layout"], "Blue Shift") << map["map"];
+    }
+    ASSERT_EQ(RunExport(Context(2), {folder}, ""), 0);
+    for (const std::string& map : maps) {
+        const Bytes exported = fixtures::ReadFileBytes(EntityFilePathFor(map));
+        std::string text(exported.begin(), exported.end());
+        text.insert(text.find('}') + 1, "\n{\n\"classname\" \"info_target\"\n}");
+        WriteText(EntityFilePathFor(map), text);
+    }
+    ASSERT_EQ(RunImport(Context(2, true), {folder}, "", {.force = true}), 0) << sink.Last();
+    const nlohmann::json result = Json();
+    for (std::size_t i = 0; i < maps.size(); ++i) {
+        SCOPED_TRACE(maps[i]);
+        const Bytes written = fixtures::ReadFileBytes(maps[i]);
+        for (int entry = 0; entry < HEADER_LUMPS; ++entry) {
+            if (entry != 1) {
+                EXPECT_EQ(entorra::testing::reading::EntryBytes(written, entry),
+                          entorra::testing::reading::EntryBytes(originals[i], entry))
+                    << entry;
+            }
+        }
+        const std::string checksum =
+            ChecksumText(entorra::testing::reading::ChecksumSkipping(originals[i], 1));
+        EXPECT_EQ(result[i]["checksumBefore"], checksum);
+        EXPECT_EQ(result[i]["checksumAfter"], checksum);
+        EXPECT_EQ(ChecksumText(entorra::testing::reading::ChecksumSkipping(written, 1)), checksum);
+        EXPECT_NE(result[i]["checksumSkippingEntry0Before"],
+                  result[i]["checksumSkippingEntry0After"]);
+        const Bytes lump = entorra::testing::reading::EntryBytes(written, 1);
+        const Bytes imported = fixtures::ReadFileBytes(EntityFilePathFor(maps[i]));
+        std::string text(imported.begin(), imported.end());
+        PrepareFileText(text);
+        EXPECT_EQ(std::string(lump.begin(), lump.end()), text + '\0');
     }
 }
 

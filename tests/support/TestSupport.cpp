@@ -163,6 +163,17 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 
 #endif
 
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc) {
+    crc = ~crc;
+    for (const std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
 std::string TestName(const std::string& description) {
     std::string name;
     bool wordStart = true;

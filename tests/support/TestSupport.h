@@ -2,7 +2,9 @@
 
 // Shared test helpers: a message sink that records, temporary folders, the real sample maps.
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,9 @@ private:
 // stderr written to the files named; its exit status, or -1 when it did not exit normally.
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                const std::string& stdoutPath, const std::string& stderrPath);
+
+// CRC-32 (the zip polynomial), bit by bit: a reference apart from the one the core uses.
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc = 0);
 
 // A parameterised case's description as a test name: its words run together, each capitalised,
 // everything but letters and digits dropped ("no NUL at all" -> "NoNULAtAll").
