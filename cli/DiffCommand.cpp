@@ -1,8 +1,9 @@
 // diff: the entity blocks that differ between two maps or entity files.
 
+#include <cstdint>
 #include <filesystem>
-#include <map>
 #include <optional>
+#include <string_view>
 
 #include "base/Format.h"
 #include "cli/BlockDiff.h"
@@ -18,85 +19,145 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Json OptionalJson(const std::optional<std::string>& value) {
+Json OptionalJson(const std::optional<std::string_view>& value) {
     return value ? Json(JsonText(*value)) : Json(nullptr);
 }
 
-Json BlockJson(const DiffBlock& block) {
+void Append(std::string& text, std::string_view part) {
+    text.append(part.data(), part.size());
+}
+
+void AppendPair(std::string& text, std::string_view key, std::string_view value) {
+    text += '"';
+    Append(text, key);
+    text += "\" \"";
+    Append(text, value);
+    text += '"';
+}
+
+Json BlockJson(const ParsedEntity& entity) {
+    const BlockIdentity identity = IdentityOf(entity);
     Json keys = Json::array();
-    for (const EntityKeyValue& pair : block.entity->keys) {
+    for (const EntityKeyValue& pair : entity.keys) {
         keys.push_back(Json::array({JsonText(pair.key), JsonText(pair.value)}));
     }
-    return {{"classname", OptionalJson(block.classname)},
-            {"targetname", OptionalJson(block.targetname)},
-            {"origin", OptionalJson(block.origin)},
-            {"line", block.entity->line},
+    return {{"classname", OptionalJson(identity.classname)},
+            {"targetname", OptionalJson(identity.targetname)},
+            {"origin", OptionalJson(identity.origin)},
+            {"line", entity.line},
             {"keys", std::move(keys)}};
 }
 
-void Compare(const std::string& leftText, const std::string& rightText, CMapReport& report,
-             const std::string& left, const std::string& right) {
-    const ParsedEntityText leftParsed = ParseEntityText(leftText);
-    const ParsedEntityText rightParsed = ParseEntityText(rightText);
+void Compare(const std::string& leftText, const std::string& rightText, bool json,
+             CMapReport& report, const std::string& left, const std::string& right) {
+    const ParsedEntityText leftParsed = ParseEntityBlocks(leftText);
+    const ParsedEntityText rightParsed = ParseEntityBlocks(rightText);
+    const std::vector<ParsedEntity>& before = leftParsed.entities;
+    const std::vector<ParsedEntity>& after = rightParsed.entities;
     const BlockDiff diff = DiffBlocks(leftParsed, rightParsed);
-    const std::vector<DiffBlock>& before = diff.before;
-    const std::vector<DiffBlock>& after = diff.after;
 
-    std::string text = "--- " + left + "\n+++ " + right + "\n";
-    Json removedJson = Json::array();
-    for (const std::size_t i : diff.removed) {
-        text += Format("- %s (line %d)\n", Describe(before[i]).c_str(), before[i].entity->line);
-        removedJson.push_back(BlockJson(before[i]));
+    // Only the form asked for is made: either may be many times the size of the texts.
+    if (json) {
+        Json removed = Json::array();
+        for (const std::uint32_t i : diff.removed) {
+            removed.push_back(BlockJson(before[i]));
+        }
+        Json added = Json::array();
+        for (const std::uint32_t j : diff.added) {
+            added.push_back(BlockJson(after[j]));
+        }
+        report.figures["added"] = std::move(added);
+        report.figures["removed"] = std::move(removed);
     }
-    Json addedJson = Json::array();
-    for (const std::size_t j : diff.added) {
-        text += Format("+ %s (line %d)\n", Describe(after[j]).c_str(), after[j].entity->line);
-        addedJson.push_back(BlockJson(after[j]));
+    std::string text;
+    if (!json) {
+        text = "--- " + left + "\n+++ " + right + "\n";
+        for (const std::uint32_t i : diff.removed) {
+            text += "- " + Describe(before[i]) + Format(" (line %d)\n", before[i].line);
+        }
+        for (const std::uint32_t j : diff.added) {
+            text += "+ " + Describe(after[j]) + Format(" (line %d)\n", after[j].line);
+        }
     }
+
     Json changedJson = Json::array();
+    std::vector<const EntityKeyValue*> wasKeys;
+    std::vector<const EntityKeyValue*> nowKeys;
     for (const auto& [i, j] : diff.changed) {
-        const DiffBlock& was = before[i];
-        const DiffBlock& now = after[j];
-        text += Format("~ %s (line %d -> %d)\n", Describe(was).c_str(), was.entity->line,
-                       now.entity->line);
+        const ParsedEntity& was = before[i];
+        const ParsedEntity& now = after[j];
+        ResolveKeys(was, wasKeys);
+        ResolveKeys(now, nowKeys);
+        if (!json) {
+            text += "~ " + Describe(was) + Format(" (line %d -> %d)\n", was.line, now.line);
+        }
         Json keys = Json::array();
-        for (const auto& [key, value] : was.keys) {
-            const std::optional<std::string> newValue = ValueOf(now.keys, key);
-            if (!newValue) {
-                text += Format("    - \"%s\" \"%s\"\n", key.c_str(), value.c_str());
-            } else if (*newValue != value) {
-                text += Format("    \"%s\" \"%s\" -> \"%s\"\n", key.c_str(), value.c_str(),
-                               newValue->c_str());
-            } else {
+        // Both lists are sorted by key: first the keys of the left with what became of them,
+        // then the keys only the right has.
+        std::size_t k = 0;
+        for (const EntityKeyValue* pair : wasKeys) {
+            while (k < nowKeys.size() && nowKeys[k]->key < pair->key) {
+                ++k;
+            }
+            const EntityKeyValue* newPair =
+                k < nowKeys.size() && nowKeys[k]->key == pair->key ? nowKeys[k] : nullptr;
+            if (newPair != nullptr && newPair->value == pair->value) {
                 continue;
             }
-            keys.push_back({{"key", JsonText(key)},
-                            {"before", JsonText(value)},
-                            {"after", OptionalJson(newValue)}});
-        }
-        for (const auto& [key, value] : now.keys) {
-            if (!was.keys.contains(key)) {
-                text += Format("    + \"%s\" \"%s\"\n", key.c_str(), value.c_str());
-                keys.push_back(
-                    {{"key", JsonText(key)}, {"before", nullptr}, {"after", JsonText(value)}});
+            if (json) {
+                keys.push_back({{"key", JsonText(pair->key)},
+                                {"before", JsonText(pair->value)},
+                                {"after", newPair != nullptr ? Json(JsonText(newPair->value))
+                                                             : Json(nullptr)}});
+            } else if (newPair == nullptr) {
+                text += "    - ";
+                AppendPair(text, pair->key, pair->value);
+                text += '\n';
+            } else {
+                text += "    \"";
+                Append(text, pair->key);
+                text += "\" \"";
+                Append(text, pair->value);
+                text += "\" -> \"";
+                Append(text, newPair->value);
+                text += "\"\n";
             }
         }
-        Json change = {{"classname", OptionalJson(was.classname)},
-                       {"targetname", OptionalJson(was.targetname)},
-                       {"origin", OptionalJson(was.origin)},
-                       {"lineBefore", was.entity->line},
-                       {"lineAfter", now.entity->line},
-                       {"keys", std::move(keys)}};
-        changedJson.push_back(std::move(change));
+        k = 0;
+        for (const EntityKeyValue* pair : nowKeys) {
+            while (k < wasKeys.size() && wasKeys[k]->key < pair->key) {
+                ++k;
+            }
+            if (k < wasKeys.size() && wasKeys[k]->key == pair->key) {
+                continue;
+            }
+            if (json) {
+                keys.push_back({{"key", JsonText(pair->key)},
+                                {"before", nullptr},
+                                {"after", JsonText(pair->value)}});
+            } else {
+                text += "    + ";
+                AppendPair(text, pair->key, pair->value);
+                text += '\n';
+            }
+        }
+        if (json) {
+            const BlockIdentity identity = IdentityOf(was);
+            changedJson.push_back({{"classname", OptionalJson(identity.classname)},
+                                   {"targetname", OptionalJson(identity.targetname)},
+                                   {"origin", OptionalJson(identity.origin)},
+                                   {"lineBefore", was.line},
+                                   {"lineAfter", now.line},
+                                   {"keys", std::move(keys)}});
+        }
     }
-    text += Format("%s -> %s: %zu added, %zu removed, %zu changed\n", left.c_str(), right.c_str(),
-                   addedJson.size(), removedJson.size(), changedJson.size());
-
-    report.text = std::move(text);
-    report.figures["other"] = JsonText(right);
-    report.figures["added"] = std::move(addedJson);
-    report.figures["removed"] = std::move(removedJson);
-    report.figures["changed"] = std::move(changedJson);
+    if (json) {
+        report.figures["changed"] = std::move(changedJson);
+    } else {
+        text += Format("%s -> %s: %zu added, %zu removed, %zu changed\n", left.c_str(),
+                       right.c_str(), diff.added.size(), diff.removed.size(), diff.changed.size());
+        report.text = std::move(text);
+    }
 }
 
 }  // namespace
@@ -136,7 +197,7 @@ int RunDiff(const CommandContext& context, const std::string& left, const std::s
             !ReadEntityTextOf(context, rights[index], report, rightText)) {
             return;
         }
-        Compare(leftText, rightText, report, lefts[index], rights[index]);
+        Compare(leftText, rightText, context.json, report, lefts[index], rights[index]);
     });
 }
 

@@ -7,6 +7,7 @@
 #include "cli/BlockDiff.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "cli/Sources.h"
 #include "io/FileRead.h"
 
 namespace entorra::cli {
@@ -30,17 +31,18 @@ bool OlderThan(const fs::path& file, const fs::path& map) {
 }
 
 // The first difference, as diff prints it.
-std::string FirstDifference(const BlockDiff& diff) {
+std::string FirstDifference(const BlockDiff& diff, const ParsedEntityText& lump,
+                            const ParsedEntityText& file) {
     if (!diff.removed.empty()) {
-        const DiffBlock& block = diff.before[diff.removed.front()];
-        return Format("- %s, line %d of the lump", Describe(block).c_str(), block.entity->line);
+        const ParsedEntity& block = lump.entities[diff.removed.front()];
+        return Format("- %s, line %d of the lump", Describe(block).c_str(), block.line);
     }
     if (!diff.added.empty()) {
-        const DiffBlock& block = diff.after[diff.added.front()];
-        return Format("+ %s, line %d", Describe(block).c_str(), block.entity->line);
+        const ParsedEntity& block = file.entities[diff.added.front()];
+        return Format("+ %s, line %d", Describe(block).c_str(), block.line);
     }
-    const DiffBlock& block = diff.after[diff.changed.front().second];
-    return Format("~ %s, line %d", Describe(block).c_str(), block.entity->line);
+    const ParsedEntity& block = file.entities[diff.changed.front().second];
+    return Format("~ %s, line %d", Describe(block).c_str(), block.line);
 }
 
 }  // namespace
@@ -68,7 +70,7 @@ std::vector<LintFinding> CheckEntityFileBeside(const CommandContext& context,
                    path.c_str()));
     }
 
-    Result<std::string> read = ReadTextFile(context.fileSystem, path);
+    Result<std::string> read = ReadTextFile(context.fileSystem, path, kMaxEntityFileBytes);
     if (!read) {
         warn(Format("%s cannot be read (%s): a server that reads it may refuse the map",
                     path.c_str(), read.Error().message.c_str()));
@@ -80,8 +82,8 @@ std::vector<LintFinding> CheckEntityFileBeside(const CommandContext& context,
     text.resize(std::string_view(text).find('\0') == std::string_view::npos
                     ? text.size()
                     : std::string_view(text).find('\0'));
-    const ParsedEntityText lump = ParseEntityText(lumpText);
-    const ParsedEntityText file = ParseEntityText(text);
+    const ParsedEntityText lump = ParseEntityBlocks(lumpText);
+    const ParsedEntityText file = ParseEntityBlocks(text);
     const BlockDiff diff = DiffBlocks(lump, file);
     figures["added"] = diff.added.size();
     figures["removed"] = diff.removed.size();
@@ -91,7 +93,7 @@ std::vector<LintFinding> CheckEntityFileBeside(const CommandContext& context,
             Format("%s differs from the map's entity lump, and a server that reads it loads "
                    "its blocks instead: %zu added, %zu removed, %zu changed (first: %s)",
                    path.c_str(), diff.added.size(), diff.removed.size(), diff.changed.size(),
-                   FirstDifference(diff).c_str()));
+                   FirstDifference(diff, lump, file).c_str()));
     }
     report.figures["entityFile"] = std::move(figures);
     return findings;

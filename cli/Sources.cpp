@@ -1,5 +1,6 @@
 #include "cli/Sources.h"
 
+#include <cerrno>
 #include <filesystem>
 
 #include "base/Format.h"
@@ -17,16 +18,25 @@ bool IsEntityFileName(const std::string& path) {
     return extension == ".ent";
 }
 
+bool ReadEntityFile(const CommandContext& context, const std::string& path, CMapReport& report,
+                    std::string& text) {
+    Result<std::string> read = ReadTextFile(context.fileSystem, path, kMaxEntityFileBytes);
+    if (!read) {
+        const std::string reason = read.Error().code == EFBIG
+                                       ? "larger than " + ByteSizeText(kMaxEntityFileBytes) +
+                                             ", the most an entity file may hold"
+                                       : read.Error().message;
+        report.Fail(Format(kEntityFileUnread, path.c_str()) + "\n" + reason);
+        return false;
+    }
+    text = std::move(read).Value();
+    return true;
+}
+
 bool ReadEntityTextOf(const CommandContext& context, const std::string& path, CMapReport& report,
                       std::string& text) {
     if (IsEntityFileName(path)) {
-        Result<std::string> read = ReadTextFile(context.fileSystem, path);
-        if (!read) {
-            report.Fail(Format(kEntityFileUnread, path.c_str()));
-            return false;
-        }
-        text = std::move(read).Value();
-        return true;
+        return ReadEntityFile(context, path, report, text);
     }
     CBspFile file(report.Sink(), context.fileSystem);
     if (file.Load(path) != 0) {

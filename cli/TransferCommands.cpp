@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "base/Format.h"
 #include "bsp/BspFile.h"
@@ -12,9 +13,9 @@
 #include "cli/Operands.h"
 #include "cli/Sources.h"
 #include "entities/EngineLint.h"
+#include "entities/EntityLint.h"
 #include "entities/EntityText.h"
 #include "io/AtomicWrite.h"
-#include "io/FileRead.h"
 #include "io/NativePath.h"
 
 namespace entorra::cli {
@@ -129,12 +130,10 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
         report.figures["entityFile"] = JsonText(source);
         report.text = source + " -> " + map + '\n';
 
-        Result<std::string> read = ReadTextFile(context.fileSystem, source);
-        if (!read) {
-            report.Fail(Format(kEntityFileUnread, source.c_str()));
+        std::string text;
+        if (!ReadEntityFile(context, source, report, text)) {
             return;
         }
-        std::string text = std::move(read).Value();
 
         // A typo in the text can stop the server when it loads the map: refuse it first.
         const std::vector<EngineFinding> findings = LintForEngine(text, context.lint);
@@ -159,6 +158,16 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
                        "--force to import it anyway.",
                        source.c_str(), errors, map.c_str()));
             return;
+        }
+
+        // The map's text ends at a NUL: what follows it would be written and never read, and
+        // the sizes reported would not be the text's.
+        if (const std::optional<TextCut> cut = FindTextCut(text)) {
+            report.text += Format("  %s:%d:%d: the text is cut at its NUL byte (offset %zu)\n",
+                                  source.c_str(), cut->line, cut->column, cut->offset);
+            report.figures["cutAt"] = {
+                {"line", cut->line}, {"column", cut->column}, {"offset", cut->offset}};
+            text.resize(cut->offset);
         }
 
         CBspFile file(report.Sink(), context.fileSystem);

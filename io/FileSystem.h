@@ -70,8 +70,10 @@ public:
     // fails when it is missing, not a regular file, not readable, or held by another process.
     virtual Result<std::unique_ptr<IFile>> OpenExclusive(const std::string& path) = 0;
 
-    // A file to read to its end, without holding it (an entity file): pipes and devices too.
-    // Its Size may be 0 when it has none; read until Read delivers less than asked.
+    // A file to read to its end, without holding it (an entity file): a regular file, or a pipe
+    // a program writes to (a shell's "<(command)"). Fails at once for a folder or a device, and
+    // within a second for a named pipe that no program opens for writing. A pipe's Size is 0;
+    // read until Read delivers less than asked.
     virtual Result<std::unique_ptr<IFile>> OpenForReading(const std::string& path) = 0;
 
     // Holds the file at path exclusively while it is being replaced. A missing file needs no

@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <optional>
@@ -14,14 +16,17 @@
 namespace entorra {
 namespace {
 
+// How long a named pipe may keep its reader waiting for a writer to open it.
+constexpr int kPipeWriterWaitMs = 1000;
+
 [[noreturn]] void Raise(const char* operation) {
     throw CFileError(SystemFailure(operation, errno));
 }
 
 class CPosixFile final : public IFile {
 public:
-    explicit CPosixFile(int descriptor, std::int64_t knownSize = -1)
-        : m_nDescriptor(descriptor), m_nKnownSize(knownSize) {}
+    explicit CPosixFile(int descriptor, std::int64_t knownSize = -1, std::string pending = {})
+        : m_nDescriptor(descriptor), m_nKnownSize(knownSize), m_strPending(std::move(pending)) {}
     ~CPosixFile() override { Abort(); }
     CPosixFile(const CPosixFile&) = delete;
     CPosixFile& operator=(const CPosixFile&) = delete;
@@ -39,7 +44,9 @@ public:
 
     std::size_t Read(void* buffer, std::size_t count) override {
         auto* bytes = static_cast<char*>(buffer);
-        std::size_t delivered = 0;
+        std::size_t delivered = std::min(count, m_strPending.size());
+        m_strPending.copy(bytes, delivered);
+        m_strPending.erase(0, delivered);
         while (delivered < count) {
             const ssize_t got = ::read(m_nDescriptor, bytes + delivered, count - delivered);
             if (got < 0) {
@@ -95,6 +102,7 @@ public:
 private:
     int m_nDescriptor;
     std::int64_t m_nKnownSize;  // from the status taken at open; -1 when not taken
+    std::string m_strPending;   // read from a pipe at open, delivered first
 };
 
 // Stands in for a map that does not exist yet: there is nothing to hold.
@@ -159,6 +167,39 @@ std::string RandomSuffix() {
     return suffix;
 }
 
+// A pipe is read when a program writes to it: one that is already writing (a shell's
+// "<(command)"), or one that opens it within a second. Without a writer the pipe is refused
+// rather than waited for. Bytes read while finding out go to pending; on success the
+// descriptor blocks again, so that reads wait for the writer's next bytes.
+std::optional<Failure> AwaitWriter(int descriptor, std::string& pending) {
+    pollfd waiting{descriptor, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&waiting, 1, kPipeWriterWaitMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) {
+        return SystemFailure("poll", errno);
+    }
+    if (ready == 0) {
+        // Nothing came: a writer may be there and silent, or there is none.
+        char byte = 0;
+        const ssize_t got = ::read(descriptor, &byte, 1);
+        if (got == 0) {
+            return Failure{"a named pipe that no program writes to", ENXIO};
+        }
+        if (got == 1) {
+            pending.push_back(byte);
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            return SystemFailure("read", errno);
+        }
+    }
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return SystemFailure("fcntl", errno);
+    }
+    return std::nullopt;
+}
+
 class CPosixFileSystem final : public IFileSystem {
 public:
     Result<std::unique_ptr<IFile>> OpenExclusive(const std::string& path) override {
@@ -166,16 +207,34 @@ public:
     }
 
     Result<std::unique_ptr<IFile>> OpenForReading(const std::string& path) override {
-        const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        // Not blocking: opening a named pipe would otherwise wait for a writer without end.
+        const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (descriptor < 0) {
             return SystemFailure("open", errno);
         }
         struct stat status {};
-        if (fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
-            ::close(descriptor);
-            return Failure{"not a file: a folder", EISDIR};
+        std::optional<Failure> failure;
+        std::string pending;
+        if (fstat(descriptor, &status) != 0) {
+            failure = SystemFailure("fstat", errno);
+        } else if (S_ISREG(status.st_mode)) {
+            return std::make_unique<CPosixFile>(descriptor,
+                                                static_cast<std::int64_t>(status.st_size));
+        } else if (S_ISFIFO(status.st_mode)) {
+            failure = AwaitWriter(descriptor, pending);
+        } else if (S_ISDIR(status.st_mode)) {
+            failure = Failure{"not a file: a folder", EISDIR};
+        } else if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) {
+            // A terminal would wait for typing, /dev/zero never ends.
+            failure = Failure{"not a file: a device", ENODEV};
+        } else {
+            failure = Failure{"not a file", EINVAL};
         }
-        return std::make_unique<CPosixFile>(descriptor);
+        if (failure) {
+            ::close(descriptor);
+            return *std::move(failure);
+        }
+        return std::make_unique<CPosixFile>(descriptor, -1, std::move(pending));
     }
 
     Result<std::unique_ptr<IFile>> HoldForReplace(const std::string& path) override {

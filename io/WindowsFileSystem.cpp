@@ -8,11 +8,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "io/FileSystem.h"
 #include "io/NativePath.h"
@@ -39,9 +42,64 @@ std::string SystemMessage(DWORD error) {
     return message.empty() ? "error " + std::to_string(error) : message;
 }
 
-// "operation: the system's text", with the Win32 error code.
+// The errno value nearest to a Win32 error: callers word their reasons by errno values on
+// every platform.
+int ErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_BAD_PATHNAME:
+            return ENOENT;
+        case ERROR_INVALID_NAME:
+        case ERROR_NO_UNICODE_TRANSLATION:
+            return EINVAL;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_PRIVILEGE_NOT_HELD:
+        case ERROR_CANNOT_MAKE:
+            return EACCES;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE:
+        case ERROR_PIPE_BUSY:
+            return EBUSY;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_WRITE_PROTECT:
+            return EROFS;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return ENOMEM;
+        case ERROR_DIRECTORY:
+            return ENOTDIR;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
+        case ERROR_NOT_SAME_DEVICE:
+            return EXDEV;
+        case ERROR_DIR_NOT_EMPTY:
+            return ENOTEMPTY;
+        case ERROR_BROKEN_PIPE:
+        case ERROR_NO_DATA:
+            return EPIPE;
+        case ERROR_INVALID_HANDLE:
+            return EBADF;
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_INVALID_FUNCTION:
+            return ENOSYS;
+        default:
+            return EIO;
+    }
+}
+
+// "operation: the system's text", with the errno value nearest to the Win32 error.
 Failure Win32Failure(const char* operation, DWORD error) {
-    return Failure{std::string(operation) + ": " + SystemMessage(error), static_cast<int>(error)};
+    return Failure{std::string(operation) + ": " + SystemMessage(error), ErrnoOf(error)};
 }
 
 Failure LastFailure(const char* operation) {
@@ -81,7 +139,12 @@ std::size_t ReadHandle(HANDLE handle, void* buffer, std::size_t count) {
         const auto chunk = static_cast<DWORD>(std::min(count - delivered, kMaxTransfer));
         DWORD got = 0;
         if (!::ReadFile(handle, bytes + delivered, chunk, &got, nullptr)) {
-            RaiseLast("ReadFile");
+            const DWORD error = ::GetLastError();
+            // A pipe's writer has closed its end: that is the end of the text.
+            if (error == ERROR_BROKEN_PIPE) {
+                break;
+            }
+            Raise("ReadFile", error);
         }
         if (got == 0) {
             break;
@@ -169,34 +232,85 @@ public:
     void Abort() noexcept override {}
 };
 
-// Opens an existing file for reading with the given sharing; regular files on a disk only
-// (folders fail to open without backup semantics, devices and pipes are refused here). The
-// status taken here also gives the size.
+// What a handle is open on, as far as reading it goes.
+enum class HandleKind { File, Folder, Pipe, Device, Other };
+
+// The kind, and for a file its size from the same status.
+HandleKind KindOfHandle(HANDLE handle, std::int64_t& size) {
+    switch (::GetFileType(handle)) {
+        case FILE_TYPE_DISK: {
+            // A volume or a disk opened as a whole is of this type too, but has no file status.
+            BY_HANDLE_FILE_INFORMATION information{};
+            if (!::GetFileInformationByHandle(handle, &information)) {
+                return HandleKind::Device;
+            }
+            if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                return HandleKind::Folder;
+            }
+            size = static_cast<std::int64_t>(
+                (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) |
+                information.nFileSizeLow);
+            return HandleKind::File;
+        }
+        case FILE_TYPE_PIPE:
+            return HandleKind::Pipe;
+        case FILE_TYPE_CHAR:
+            return HandleKind::Device;
+        default:
+            return HandleKind::Other;
+    }
+}
+
+bool IsFolder(const std::wstring& wide) {
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// An open regular file on a disk, and its size from the status taken at open.
 struct OpenedRegular {
     HANDLE handle;
     std::int64_t size;
 };
 
-Result<OpenedRegular> OpenRegular(const std::string& path, DWORD share) {
+// Opens an existing regular file for reading with the given sharing. Share modes are what
+// holds a file here: while another process has it open in a way this sharing excludes (or
+// holds it without sharing), the open is retried until wait has passed. Folders, pipes and
+// devices are refused with what they are.
+Result<OpenedRegular> OpenRegular(const std::string& path, DWORD share,
+                                  std::chrono::milliseconds wait) {
     std::wstring wide;
     if (!Widen(path, wide)) {
         return LastFailure("CreateFileW");
     }
-    const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return LastFailure("CreateFileW");
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (;;) {
+        handle = ::CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            break;
+        }
+        const DWORD error = ::GetLastError();
+        // A folder opens only with backup semantics; without them it is access denied.
+        if (error == ERROR_ACCESS_DENIED && IsFolder(wide)) {
+            return Failure{"not a regular file", EISDIR};
+        }
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        if (!held || std::chrono::steady_clock::now() >= deadline) {
+            return Win32Failure("CreateFileW", error);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (::GetFileType(handle) != FILE_TYPE_DISK ||
-        !::GetFileInformationByHandle(handle, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    std::int64_t size = 0;
+    const HandleKind kind = KindOfHandle(handle, size);
+    if (kind != HandleKind::File) {
         ::CloseHandle(handle);
-        return Failure{"not a regular file", static_cast<int>(ERROR_ACCESS_DENIED)};
+        return Failure{"not a regular file", kind == HandleKind::Folder   ? EISDIR
+                                             : kind == HandleKind::Pipe   ? ESPIPE
+                                             : kind == HandleKind::Device ? ENODEV
+                                                                          : EINVAL};
     }
-    return OpenedRegular{handle, static_cast<std::int64_t>(
-                                     (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) |
-                                     information.nFileSizeLow)};
+    return OpenedRegular{handle, size};
 }
 
 // Full, case-folded form of a path, so that two spellings of one file compare equal.
@@ -269,7 +383,8 @@ public:
     Result<std::unique_ptr<IFile>> OpenExclusive(const std::string& path) override {
         // Other readers may share; a program that writes it, or holds it without sharing,
         // keeps it from being opened.
-        Result<OpenedRegular> opened = OpenRegular(path, FILE_SHARE_READ);
+        Result<OpenedRegular> opened =
+            OpenRegular(path, FILE_SHARE_READ, std::chrono::milliseconds(0));
         if (!opened) {
             return opened.Error();
         }
@@ -281,9 +396,8 @@ public:
         if (!Widen(path, wide)) {
             return LastFailure("CreateFileW");
         }
-        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            return Failure{"not a file: a folder", static_cast<int>(ERROR_DIRECTORY)};
+        if (IsFolder(wide)) {
+            return Failure{"not a file: a folder", EISDIR};
         }
         // Not held: whoever else has it open may go on reading and writing it.
         const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
@@ -292,15 +406,32 @@ public:
         if (handle == INVALID_HANDLE_VALUE) {
             return LastFailure("CreateFileW");
         }
-        // A pipe or a device has no size to ask for; it is read to its end all the same.
-        const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
-        return std::make_unique<CWindowsFile>(handle, disk ? -1 : 0);
+        std::int64_t size = 0;
+        switch (KindOfHandle(handle, size)) {
+            case HandleKind::File:
+                // The size is asked again when wanted: the file may grow meanwhile.
+                return std::make_unique<CWindowsFile>(handle);
+            case HandleKind::Pipe:
+                // A pipe opens only while its server is there, which is the program writing it.
+                return std::make_unique<CWindowsFile>(handle, 0);
+            case HandleKind::Folder:
+                ::CloseHandle(handle);
+                return Failure{"not a file: a folder", EISDIR};
+            case HandleKind::Device:
+                // NUL delivers nothing and CON waits for typing: neither is an entity file.
+                ::CloseHandle(handle);
+                return Failure{"not a file: a device", ENODEV};
+            case HandleKind::Other:
+                break;
+        }
+        ::CloseHandle(handle);
+        return Failure{"not a file", EINVAL};
     }
 
     Result<std::unique_ptr<IFile>> HoldForReplace(const std::string& path) override {
-        Result<OpenedRegular> opened = OpenRegular(path, 0);
+        Result<OpenedRegular> opened = OpenRegular(path, 0, std::chrono::milliseconds(0));
         if (!opened) {
-            if (opened.Error().code == static_cast<int>(ERROR_FILE_NOT_FOUND)) {
+            if (opened.Error().code == ENOENT) {
                 return std::make_unique<CNoFile>();
             }
             return opened.Error();

@@ -84,8 +84,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "Error reading the size of the file : %s."},
         UnreadCase{entorra::testing::FileStep::Read, false, "Error openning the file: %s.\n"},
         UnreadCase{entorra::testing::FileStep::OpenForReading, true,
-                   "Error reading the entity file: %s."},
-        UnreadCase{entorra::testing::FileStep::Read, true, "Error reading the entity file: %s."}),
+                   "Error reading the entity file: %s.\nopen: injected"},
+        UnreadCase{entorra::testing::FileStep::Read, true,
+                   "Error reading the entity file: %s.\nread: injected"}),
     [](const auto& test) {
         return std::string(test.param.entityFile ? "EntityFile" : "Map") +
                entorra::testing::TestName(entorra::testing::FileStepName(test.param.step));

@@ -134,7 +134,8 @@ TEST_F(WriteCommands, ImportTakesItsEntityFilesFromBesideAFileOrAFolder) {
 
     // From the folder: a has its file there, b not; b fails, a is still done.
     EXPECT_EQ(RunImport(Context(2), {dir.File("maps")}, dir.File("ents"), {}), 1);
-    EXPECT_EQ(sink.Last(), "Error reading the entity file: " + dir.File("ents/b.ent") + ".");
+    EXPECT_EQ(sink.Last(), "Error reading the entity file: " + dir.File("ents/b.ent") + ".\n" +
+                               entorra::testing::MissingFileReason());
     CBspFile file(sink);
     ASSERT_EQ(file.Load(a), 0);
     EXPECT_EQ(std::string(file.GetEntityText()), kEdited);
@@ -208,7 +209,9 @@ TEST_P(UnreadEntityFile, IsReportedAndTheMapKept) {
     faulty.FailAt(GetParam());
     EXPECT_EQ(RunImport(Context(faulty), {a}, "", {}), 1);
     EXPECT_TRUE(faulty.Triggered());
-    EXPECT_EQ(sink.Last(), "Error reading the entity file: " + dir.File("a.ent") + ".");
+    EXPECT_EQ(sink.Last(), "Error reading the entity file: " + dir.File("a.ent") + ".\n" +
+                               (GetParam() == entorra::testing::FileStep::Read ? "read" : "open") +
+                               ": injected");
     EXPECT_EQ(StateOf(a), before);
 }
 

@@ -14,6 +14,8 @@ namespace {
 
 using E = LintSeverity;
 
+const char* const kNoBlock = "no entity block: a map without its worldspawn block does not load";
+
 struct LintCase {
     const char* name;
     std::string text;
@@ -67,6 +69,21 @@ const std::vector<LintCase> kLintCases = {
     {"CR LF, braces and comments inside values, pair and brace on one line",
      "// a comment\r\n{\r\n\"message\" \"{ } //\"\r\n\"classname\" \"a\" }\r\n",
      {}},
+    {"empty text", "", {{0, E::Error, kNoBlock}}},
+    {"only blank lines and a comment", "\r\n\n  // nothing\n\t\n", {{0, E::Error, kNoBlock}}},
+    {"only text outside any block",
+     "\"classname\" \"worldspawn\"\n",
+     {{0, E::Error, kNoBlock}, {1, E::Error, "text outside any block"}}},
+    {"NUL before the first block",
+     std::string(1, '\0') + "{\n\"classname\" \"worldspawn\"\n}\n",
+     {{0, E::Error, kNoBlock},
+      {1, E::Error, "NUL byte inside the text: a map's entity text ends here"}}},
+    {"a broken quote is the cause of what follows it on its line",
+     "{\n\"classname\" \"a\"\n}\n} \"abc\n",
+     {{4, E::Error, "unterminated quote"}}},
+    {"nested braces on one line",
+     "{{{{\"classname\" \"a\"}}}}\n",
+     {{1, E::Error, "unbalanced braces: \"{\" inside the block opened at line 1"}}},
 };
 
 class EntityLintCase : public ::testing::TestWithParam<LintCase> {};
@@ -78,12 +95,44 @@ TEST_P(EntityLintCase, FindsEachProblemAtItsLine) {
     EXPECT_EQ(LintEntityText(GetParam().text), expected);
 }
 
+// The three ways of reading a text agree: findings alone, blocks alone, both.
+TEST_P(EntityLintCase, ReadsTheSameBlocksAndFindingsWhateverItKeeps) {
+    const ParsedEntityText both = ParseEntityText(GetParam().text);
+    const ParsedEntityText blocks = ParseEntityBlocks(GetParam().text);
+    EXPECT_EQ(both.findings, LintEntityText(GetParam().text));
+    EXPECT_TRUE(blocks.findings.empty());
+    ASSERT_EQ(both.entities.size(), blocks.entities.size());
+    for (std::size_t i = 0; i < both.entities.size(); ++i) {
+        EXPECT_EQ(both.entities[i].line, blocks.entities[i].line);
+        ASSERT_EQ(both.entities[i].keys.size(), blocks.entities[i].keys.size());
+        for (std::size_t k = 0; k < both.entities[i].keys.size(); ++k) {
+            EXPECT_EQ(both.entities[i].keys[k].key, blocks.entities[i].keys[k].key);
+            EXPECT_EQ(both.entities[i].keys[k].value, blocks.entities[i].keys[k].value);
+            EXPECT_EQ(both.entities[i].keys[k].line, blocks.entities[i].keys[k].line);
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(EntityLint, EntityLintCase, ::testing::ValuesIn(kLintCases),
                          [](const auto& test) { return testing::TestName(test.param.name); });
 
-TEST(EntityLint, FindsNothingInAnEmptyOrAWellFormedText) {
+TEST(EntityLint, FindsNothingInAWellFormedText) {
     EXPECT_TRUE(LintEntityText(fixtures::MakeEntityText(200)).empty());
-    EXPECT_TRUE(LintEntityText("").empty());
+    EXPECT_TRUE(LintEntityText("{\n\"classname\" \"worldspawn\"\n}").empty());
+}
+
+// The keys point into the text; a text cut at a NUL says where.
+TEST(EntityLint, KeepsViewsIntoTheTextAndFindsWhereANulCutsIt) {
+    const std::string text = "{\n\"classname\" \"light\"\n}\n";
+    const ParsedEntityText parsed = ParseEntityBlocks(text);
+    ASSERT_EQ(parsed.entities.size(), 1u);
+    EXPECT_EQ(parsed.entities[0].keys[0].value.data(), text.data() + 15);
+
+    EXPECT_FALSE(FindTextCut(text));
+    const std::string cut = std::string("{\n}\n{\n") + '\0' + "}\n";
+    ASSERT_TRUE(FindTextCut(cut));
+    EXPECT_EQ(FindTextCut(cut)->offset, 6u);
+    EXPECT_EQ(FindTextCut(cut)->line, 4);
 }
 
 TEST(EntityLint, KeepsTheBlocksAndPairsItRead) {

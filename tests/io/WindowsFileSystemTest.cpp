@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -46,10 +47,12 @@ protected:
 TEST_F(WindowsFileSystem, AFailedOpenSaysWhy) {
     const auto missing = files.OpenExclusive(dir.File("missing.bsp"));
     ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.Error().code, static_cast<int>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(missing.Error().code, ENOENT);
     EXPECT_EQ(missing.Error().message.rfind("CreateFileW: ", 0), 0u) << missing.Error().message;
 
-    EXPECT_FALSE(files.OpenExclusive(Utf8FromPath(dir.Path())));
+    const auto folderMap = files.OpenExclusive(Utf8FromPath(dir.Path()));
+    ASSERT_FALSE(folderMap);
+    EXPECT_EQ(folderMap.Error().code, EISDIR);
     const auto folder = files.OpenForReading(Utf8FromPath(dir.Path()));
     ASSERT_FALSE(folder);
     EXPECT_EQ(folder.Error().message, "not a file: a folder");
@@ -60,9 +63,15 @@ TEST_F(WindowsFileSystem, AFailedOpenSaysWhy) {
     ASSERT_TRUE(first);
     const auto second = files.OpenExclusive(held);
     ASSERT_FALSE(second);
-    EXPECT_EQ(second.Error().code, static_cast<int>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(second.Error().code, EBUSY);
     // A name that is not UTF-8 names no file.
-    EXPECT_FALSE(files.OpenExclusive(dir.File("\xFF.bsp")));
+    const auto invalid = files.OpenExclusive("\xFF.bsp");
+    ASSERT_FALSE(invalid);
+    EXPECT_EQ(invalid.Error().code, EINVAL);
+    // A device is no map.
+    const auto device = files.OpenExclusive("NUL");
+    ASSERT_FALSE(device);
+    EXPECT_EQ(device.Error().code, ENODEV);
 }
 
 TEST_F(WindowsFileSystem, WhileEntorraReadsOthersMayReadButNotWriteAndWhileItSavesNeither) {
@@ -116,7 +125,7 @@ TEST_F(WindowsFileSystem, ANewFileTakesTheAttributesOfItsModelButNotReadOnly) {
 
     const auto nowhere = files.CreateTemporaryBeside(dir.File("no/such/folder/x"), model);
     ASSERT_FALSE(nowhere);
-    EXPECT_EQ(nowhere.Error().code, static_cast<int>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(nowhere.Error().code, ENOENT);
     ::SetFileAttributesW(Wide(model).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "io/FileSystem.h"
 #include "io/NativePath.h"
 
 namespace entorra::testing {
@@ -61,6 +62,15 @@ std::vector<std::string> CTempDir::Entries() const {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string MissingFileReason() {
+#if defined(_WIN32)
+    const CTempDir dir;
+    return RealFileSystem().OpenForReading(dir.File("missing")).Error().message;
+#else
+    return "open: No such file or directory";
+#endif
 }
 
 #if defined(_WIN32)

@@ -38,6 +38,10 @@ private:
     std::filesystem::path m_path;
 };
 
+// What the file layer says why a file that is not there cannot be opened: the operation and
+// the system's own text, which on Windows depends on its language.
+std::string MissingFileReason();
+
 // Runs a program with the arguments (each passed as one, whatever it holds), its stdout and
 // stderr written to the files named; its exit status, or -1 when it did not exit normally.
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments,
