@@ -533,8 +533,19 @@ bool CEntorraDlg::OnSave() {
                                                   : Format(kMapNotRead, m_strMapName.c_str()));
     }
     if (result != 0) {
-        // The edits stay in the editor, still unsaved, for another try. A failed save may
-        // have let go of the map, when it could not be read again.
+        // Another program wrote the map since it was shown: the edits stay, unless the user
+        // would rather see the map as it is now.
+        if (m_pShownMap->File().ChangedOnDisk() &&
+            Prompt().AskYesNo(Format("The map %s was changed on disk since it was shown.\nDo you "
+                                     "want to show it again? Your changes will be lost.",
+                                     m_strMapName.c_str())) &&
+            m_pShownMap->Show(m_strMapPath)) {
+            m_pMapTitle->setText(ToQString(Format("Entities for map %s", m_strMapName.c_str())));
+            m_pSpawnCounts->setText(QString::fromLatin1(m_pShownMap->CensusText()));
+            m_pSearch->SetSearchPosition(0);
+        }
+        // Otherwise the edits stay in the editor, still unsaved, for another try. A map shown
+        // again that could not be read leaves nothing loaded.
         if (!m_pShownMap->File().IsLoaded()) {
             m_pMapTitle->setText(QString::fromLatin1(kNoMapLoaded));
         }

@@ -59,6 +59,9 @@ const std::string& RealMapPath() {
         if (std::filesystem::exists(shared)) {
             std::filesystem::copy_file(shared, file,
                                        std::filesystem::copy_options::overwrite_existing);
+            // Real maps are read-only; the copy is saved to.
+            std::filesystem::permissions(file, std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add);
         } else {
             fixtures::WriteFileBytes(file,
                                      fixtures::CMapBuilder()

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <optional>
+#include <system_error>
 #include <utility>
 
 #include "base/ByteOrder.h"
@@ -20,15 +22,107 @@ namespace {
 
 constexpr const char* kOpenFailed =
     "Error openning the file: %s.\nMake sure it isn't opened in another program.";
+constexpr const char* kOpenFailedBecause = "Error openning the file: %s.\n%s";
 constexpr const char* kSizeFailed = "Error reading the size of the file : %s.";
 constexpr const char* kLoadFailed = "Error openning the file: %s.\n";
 constexpr const char* kSaved = "The file:  %s\nwas saved!";
 constexpr const char* kSaveFailed = "Error saving the file: %s.";
 
+constexpr const char* kChangedOnDisk =
+    "The map was changed on disk since it was loaded: saving now would undo that change.";
+constexpr const char* kHeldElsewhere =
+    "Another program holds the map; save again once it has let go of it.";
+constexpr const char* kReadOnlyMap =
+    "The map is read-only: you may not write it. Give it write permission to save it.";
+constexpr const char* kHardLinked =
+    "The map has %u other name%s (a hard link) that a save would leave holding the old map. "
+    "Make the map a file of its own (copy it and replace it by the copy) to save it.";
+
 // A failed check inside Load or Save; carries the formatted message, if it has one.
 struct CheckFailed {
     std::optional<std::string> message;
 };
+
+// A save refused or failed for a reason the user is told on a second line.
+struct SaveRefused {
+    std::string reason;
+};
+
+// The system's words for an error number, as the file layer gives them on every platform.
+std::string SystemText(int code) {
+    return std::generic_category().message(code);
+}
+
+// Why the map cannot be opened, as the line after "Error openning the file: %s.".
+std::optional<std::string> OpenReason(int code) {
+    switch (code) {
+        case 0:
+        case EBUSY:
+            return std::nullopt;  // held by another program: the usual advice
+        case ENOENT:
+        case ENOTDIR:
+            return "There is no such file.";
+        case EISDIR:
+            return "It is a folder, not a map file.";
+        case ESPIPE:
+            return "It is a named pipe (FIFO) or a socket, not a map file.";
+        case ENODEV:
+            return "It is a device, not a map file.";
+        case EACCES:
+        case EPERM:
+            return SystemText(code) + ": you may not read it.";
+        default:
+            return SystemText(code) + ".";
+    }
+}
+
+std::string OpenFailureMessage(const std::string& path, const Failure& failure) {
+    const std::optional<std::string> reason = OpenReason(failure.code);
+    return reason ? Format(kOpenFailedBecause, path.c_str(), reason->c_str())
+                  : Format(kOpenFailed, path.c_str());
+}
+
+// Why writing the new map failed, and what to do about it where that helps.
+std::string WriteReason(int code) {
+    switch (code) {
+        case EACCES:
+        case EPERM:
+            return SystemText(code) + ": the folder is not writable.";
+        case ENOSPC:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+            return SystemText(code) + ": free some space on the disk and save again.";
+        case EROFS:
+            return SystemText(code) + ": the disk of the map is mounted read-only.";
+        case EIO:
+            return SystemText(code) + ": the disk may be failing; check it before saving again.";
+        case EBUSY:
+            return kHeldElsewhere;
+        default:
+            return SystemText(code) + ".";
+    }
+}
+
+// Why the map held for the save cannot be opened.
+std::string HoldReason(int code) {
+    switch (code) {
+        case EBUSY:
+            return kHeldElsewhere;
+        case EACCES:
+        case EPERM:
+            return SystemText(code) + ": you may not read the map.";
+        default:
+            return OpenReason(code).value_or(SystemText(code) + ".");
+    }
+}
+
+// One spelling for one path, so that the file loaded is known when it is saved.
+std::string NormalPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return (error ? std::filesystem::path(path) : absolute).lexically_normal().string();
+}
 
 // Load's own words for what keeps a map from being read; the version's are the inspection's.
 std::string RefusalMessage(const MapFinding& finding, const std::string& path) {
@@ -50,6 +144,44 @@ std::string RefusalMessage(const MapFinding& finding, const std::string& path) {
                           file);
         default:
             return finding.message;
+    }
+}
+
+// Reads the opened map whole; with close, the file is closed afterwards (a failed close is a
+// failed read).
+Result<MapImage> ReadOpenedMap(IFile& file, const std::string& path, bool close) {
+    const auto failure = [&](const char* message, int code) {
+        return Failure{Format(message, path.c_str()), code};
+    };
+    try {
+        MapImage image;
+        try {
+            image.identity = file.Status().identity;
+        } catch (const CFileError& error) {
+            return failure(kSizeFailed, error.ErrorCode());
+        }
+        const std::uint64_t size = image.identity.size;
+        if (size > kMaxMapSize) {
+            return failure("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
+                           EFBIG);
+        }
+        image.size = static_cast<std::uint32_t>(size);
+        // Spare room lets a save with a longer text update the image in place; pages never
+        // touched cost nothing.
+        image.capacity = image.size + image.size / 16 + (64u << 10);
+        image.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(image.capacity);
+        // A file that shrank while being read would leave part of the image undefined.
+        if (file.Read(image.bytes.get(), image.size) != image.size) {
+            return failure(kLoadFailed, 0);
+        }
+        if (close) {
+            file.Close();
+        }
+        return image;
+    } catch (const CFileError& error) {
+        return failure(kLoadFailed, error.ErrorCode());
+    } catch (const std::bad_alloc&) {
+        return failure(kLoadFailed, ENOMEM);
     }
 }
 
@@ -84,6 +216,7 @@ void CBspFile::ReleaseImage() {
     m_nImageCapacity = 0;
     m_nEntityTextLength = 0;
     m_variant = MapVariant{};
+    m_pHeld.reset();
 }
 
 void CBspFile::Show() {
@@ -95,48 +228,24 @@ std::span<const std::uint8_t> MapImage::Bytes() const {
 }
 
 Result<MapImage> ReadMapFile(IFileSystem& fileSystem, const std::string& path) {
-    const auto failure = [&](const char* message, int code) {
-        return Failure{Format(message, path.c_str()), code};
-    };
-    Result<std::unique_ptr<IFile>> opened = fileSystem.OpenExclusive(path);
+    Result<std::unique_ptr<IFile>> opened = fileSystem.OpenLocked(path, MapLock::Shared, kLockWait);
     if (!opened) {
-        return failure(kOpenFailed, opened.Error().code);
+        return Failure{OpenFailureMessage(path, opened.Error()), opened.Error().code};
     }
-    IFile& file = **opened;
-    try {
-        std::uint64_t size = 0;
-        try {
-            size = file.Size();
-        } catch (const CFileError& error) {
-            return failure(kSizeFailed, error.ErrorCode());
-        }
-        if (size > kMaxMapSize) {
-            return failure("The file: %s\nis too large for a map: maps are smaller than 2 GiB.",
-                           EFBIG);
-        }
-        MapImage image;
-        image.size = static_cast<std::uint32_t>(size);
-        // Spare room lets a save with a longer text update the image in place; pages never
-        // touched cost nothing.
-        image.capacity = image.size + image.size / 16 + (64u << 10);
-        image.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(image.capacity);
-        // A file that shrank while being read would leave part of the image undefined.
-        if (file.Read(image.bytes.get(), image.size) != image.size) {
-            return failure(kLoadFailed, 0);
-        }
-        file.Close();
-        return image;
-    } catch (const CFileError& error) {
-        return failure(kLoadFailed, error.ErrorCode());
-    } catch (const std::bad_alloc&) {
-        return failure(kLoadFailed, ENOMEM);
-    }
+    return ReadOpenedMap(**opened, path, true);
 }
 
-int CBspFile::Load(std::string path) {
+int CBspFile::Load(std::string path, LoadMode mode) {
     // A failed load drops the map loaded before, as a successful one replaces it.
     ReleaseImage();
-    Result<MapImage> read = ReadMapFile(m_fileSystem, path);
+    Result<std::unique_ptr<IFile>> opened = m_fileSystem.OpenLocked(
+        path, mode == LoadMode::ForSave ? MapLock::Exclusive : MapLock::Shared, kLockWait);
+    if (!opened) {
+        m_strMessage = OpenFailureMessage(path, opened.Error());
+        Show();
+        return 1;
+    }
+    Result<MapImage> read = ReadOpenedMap(**opened, path, mode == LoadMode::Read);
     if (!read) {
         m_strMessage = read.Error().message;
         Show();
@@ -153,23 +262,70 @@ int CBspFile::Load(std::string path) {
     m_nImageSize = read->size;
     m_nImageCapacity = read->capacity;
     m_pImage = std::move(read->bytes);
+    m_loadedIdentity = read->identity;
+    m_strLoadedPath = std::move(path);
+    if (mode == LoadMode::ForSave) {
+        m_pHeld = std::move(opened).Value();
+    }
     m_bLoaded = true;
     return 0;
+}
+
+// Refuses, before anything is written, to replace a map that is not the one loaded any more,
+// that may not be written, or whose other names a replacement would leave behind.
+void CBspFile::CheckReplaceable(IFile& held, const std::string& target, bool loadedFile) {
+    const FileStatus status = held.Status();
+    if (loadedFile) {
+        // The proof that nobody wrote it since: the path names the file held, and that file
+        // has the identity it had when it was read (its own, its size, its times).
+        const Result<FileIdentity> named = m_fileSystem.Identify(target);
+        if (!(status.identity == m_loadedIdentity) || !named ||
+            !named->SameFileAs(status.identity)) {
+            m_bChangedOnDisk = true;
+            throw SaveRefused{kChangedOnDisk};
+        }
+    }
+    if (status.writeError == EROFS) {
+        throw SaveRefused{WriteReason(EROFS)};
+    }
+    if (status.writeError != 0) {
+        throw SaveRefused{kReadOnlyMap};
+    }
+    if (status.links > 1) {
+        // A new file in its place would split the map from its other names; rewriting the
+        // file itself could leave a torn map. Neither is done behind the user's back.
+        const unsigned others = status.links - 1;
+        throw SaveRefused{Format(kHardLinked, others, others == 1 ? "" : "s")};
+    }
 }
 
 int CBspFile::Save(std::string path, std::string& entityText) {
     if (!m_bLoaded) {
         return 2;
     }
+    m_bChangedOnDisk = false;
     const std::string name = FileNameOfPath(path);
-    std::unique_ptr<IFile> hold;
+    // A hold taken by Load ends with this save, whatever its outcome.
+    std::unique_ptr<IFile> hold = std::move(m_pHeld);
     try {
         const std::string target = m_fileSystem.ResolveLinks(path);
-        Result<std::unique_ptr<IFile>> held = m_fileSystem.HoldForReplace(target);
-        if (!held) {
-            throw CheckFailed{};
+        const bool loadedFile =
+            path == m_strLoadedPath ||
+            NormalPath(target) == NormalPath(m_fileSystem.ResolveLinks(m_strLoadedPath));
+        if (!hold || !loadedFile) {
+            hold.reset();
+            Result<std::unique_ptr<IFile>> held =
+                m_fileSystem.OpenLocked(target, MapLock::Exclusive, kLockWait);
+            if (held) {
+                hold = std::move(held).Value();
+            } else if (held.Error().code != ENOENT) {
+                throw SaveRefused{HoldReason(held.Error().code)};
+            }
+            // With nothing there, the save makes the file anew: nobody's map is lost.
         }
-        hold = std::move(held).Value();
+        if (hold) {
+            CheckReplaceable(*hold, target, loadedFile);
+        }
         PrepareFileText(entityText);
 
         SaveLayout layout;
@@ -184,14 +340,25 @@ int CBspFile::Save(std::string path, std::string& entityText) {
             grown = std::make_unique_for_overwrite<std::uint8_t[]>(layout.newSize);
         }
 
-        // The map is replaced only by a complete, flushed copy, so it is never left half written.
+        // The map is replaced only by a complete, flushed copy, so it is never left half
+        // written; the copy takes the map's permissions, owner and attributes.
+        Result<CNewFile> created = CNewFile::Create(m_fileSystem, target, target);
+        if (!created) {
+            throw CFileError(created.Error());
+        }
         const std::span<const std::uint8_t> image = Image();
-        WriteFileAtomically(m_fileSystem, target, [&](IFile& output) {
-            ForEachSavedPiece(image, layout, entityText, [&](const void* data, std::size_t size) {
-                output.Write(data, size);
-            });
+        ForEachSavedPiece(image, layout, entityText, [&](const void* data, std::size_t size) {
+            created->File().Write(data, size);
         });
-        hold->Abort();
+        const FileIdentity written = created->File().Status().identity;
+        created->Replace();
+        hold.reset();
+
+        // The file written is now the one loaded: its identity as it stands in place (a
+        // rename changes the change time), unless another program replaced it already.
+        const Result<FileIdentity> placed = m_fileSystem.Identify(target);
+        m_loadedIdentity = placed && placed->SameFileAs(written) ? *placed : written;
+        m_strLoadedPath = path;
 
         // Keep the image in step with the file just written, so it can be saved again.
         if (grown) {
@@ -210,14 +377,23 @@ int CBspFile::Save(std::string path, std::string& entityText) {
         return 0;
     } catch (const CheckFailed& failure) {
         m_strMessage = failure.message ? *failure.message : Format(kSaveFailed, name.c_str());
+    } catch (const SaveRefused& refusal) {
+        m_strMessage = Format(kSaveFailed, name.c_str()) + "\n" + refusal.reason;
+    } catch (const CFileError& error) {
+        m_strMessage = Format(kSaveFailed, name.c_str());
+        if (error.ErrorCode() != 0) {
+            m_strMessage += "\n" + WriteReason(error.ErrorCode());
+        }
+    } catch (const std::bad_alloc&) {
+        m_strMessage = Format(kSaveFailed, name.c_str()) + "\n" + SystemText(ENOMEM) + ".";
     } catch (const std::exception&) {
         m_strMessage = Format(kSaveFailed, name.c_str());
     }
-    if (hold) {
-        hold->Abort();
-    }
+    hold.reset();
     Show();
-    ReleaseImage();
+    // The file is as it was (a save replaces it whole or not at all), so the image still is
+    // the map on disk: kept, another Save tries the same again, and still notices a change
+    // made on disk meanwhile, which a reload would take in silently.
     return 1;
 }
 

@@ -17,18 +17,27 @@
 
 namespace entorra {
 
-// A map file's bytes, read whole, with spare room behind them for a save to grow into.
+// A map file's bytes, read whole, with spare room behind them for a save to grow into, and
+// the identity of the file they were read from.
 struct MapImage {
     std::unique_ptr<std::uint8_t[]> bytes;
     std::uint32_t size = 0;
     std::size_t capacity = 0;
+    FileIdentity identity;
 
     std::span<const std::uint8_t> Bytes() const;
 };
 
-// Reads the whole map file at path, held exclusively while it is read; its bytes are not
-// inspected. The failure's message is the one the map file object shows for it.
+// Reads the whole map file at path, shared with other readers while it is read; its bytes are
+// not inspected. The failure's message is the one the map file object shows for it.
 Result<MapImage> ReadMapFile(IFileSystem& fileSystem, const std::string& path);
+
+// How Load holds the map.
+enum class LoadMode {
+    Read,     // shared with other readers while it is read; nothing stays open
+    ForSave,  // alone, from the load until Save, the next Load or the object's end, so that
+              // no one else writes the map in between (the command-line tool's writers)
+};
 
 class CBspFile {
 public:
@@ -36,15 +45,23 @@ public:
     CBspFile(const CBspFile&) = delete;
     CBspFile& operator=(const CBspFile&) = delete;
 
-    // 0 loaded, 1 not loaded (message shown; an earlier map is dropped too).
-    int Load(std::string path);
+    // 0 loaded, 1 not loaded (message shown; an earlier map is dropped too). Another
+    // program's hold on the map is waited for up to kLockWait.
+    int Load(std::string path, LoadMode mode = LoadMode::Read);
 
     // The NUL-terminated entity text inside the map image, or null when no map is loaded.
     const char* GetEntityText() const;
 
     // Writes the map at path with entityText as its new entity lump. entityText is prepared in
     // place to the text as written. 0 saved, 1 failed (message shown), 2 no map loaded.
+    // Saving into the file loaded is refused when that file is no longer the one loaded
+    // (another program wrote or replaced it since), as are maps that may not be written and
+    // maps with other hard links. A failed save leaves the file as it was and the map loaded,
+    // so that another try writes the same; after a success the loaded map is the file written.
     int Save(std::string path, std::string& entityText);
+
+    // Whether the last Save was refused because the map had changed on disk since it was loaded.
+    bool ChangedOnDisk() const { return m_bChangedOnDisk; }
 
     bool IsLoaded() const { return m_bLoaded; }
     std::span<const std::uint8_t> Image() const;
@@ -56,6 +73,7 @@ public:
 private:
     void ReleaseImage();
     void Show();
+    void CheckReplaceable(IFile& held, const std::string& target, bool loadedFile);
 
     IMessageSink& m_sink;
     IFileSystem& m_fileSystem;
@@ -67,6 +85,12 @@ private:
     std::size_t m_nEntityTextLength = 0;
     MapVariant m_variant;
     std::string m_strMessage;
+    // The file the image is of: the path it was loaded by (or saved to), and its identity when
+    // read (or written).
+    std::string m_strLoadedPath;
+    FileIdentity m_loadedIdentity;
+    std::unique_ptr<IFile> m_pHeld;  // the map while it is held from Load to Save
+    bool m_bChangedOnDisk = false;
 };
 
 // The name a save message shows: the part of the path after its last separator.

@@ -102,7 +102,8 @@ int RunDeleteAll(const CommandContext& context, const std::string& searchString,
                  const std::vector<std::string>& operands, const WriteOptions& options) {
     return RunOnMaps(context, operands, [&](const std::string& map, CMapReport& report) {
         CInMemory memory(report.Sink(), context.fileSystem);
-        if (!memory.shown.Show(map)) {
+        // Held from the load to the save, so that no other writer comes in between.
+        if (!memory.shown.Show(map, options.dryRun ? LoadMode::Read : LoadMode::ForSave)) {
             report.Fail();
             return;
         }

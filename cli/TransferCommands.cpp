@@ -171,7 +171,8 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
         }
 
         CBspFile file(report.Sink(), context.fileSystem);
-        if (file.Load(map) != 0) {
+        // Held from the load to the save, so that no other writer comes in between.
+        if (file.Load(map, options.dryRun ? LoadMode::Read : LoadMode::ForSave) != 0) {
             report.Fail();
             return;
         }

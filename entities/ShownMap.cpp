@@ -35,8 +35,8 @@ void CShownMap::Reset() {
     m_editor.ClearModified();
 }
 
-bool CShownMap::Show(const std::string& path) {
-    if (m_file.Load(path) != 0 || m_file.GetEntityText() == nullptr) {
+bool CShownMap::Show(const std::string& path, LoadMode mode) {
+    if (m_file.Load(path, mode) != 0 || m_file.GetEntityText() == nullptr) {
         return false;
     }
     const std::string text =
@@ -59,13 +59,7 @@ bool CShownMap::Show(const std::string& path) {
 
 int CShownMap::Save(const std::string& path) {
     std::string text = m_editor.GetText();
-    const int result = m_file.Save(path, text);
-    if (result == 1) {
-        // A failed save lets go of the map; the file itself is as it was, since a save
-        // replaces it whole or not at all.
-        m_file.Load(path);
-    }
-    return result;
+    return m_file.Save(path, text);
 }
 
 }  // namespace entorra

@@ -47,12 +47,13 @@ public:
     // log, raises the editor's limit to twice its length when the limit is lower, becomes the
     // editor's text (modified flag clear) and is counted for the census. False when the load
     // failed: the map file object has said why, and the editor, the census and the log keep
-    // what they held.
-    bool Show(const std::string& path);
+    // what they held. ForSave keeps the map held until Save (see CBspFile::Load).
+    bool Show(const std::string& path, LoadMode mode = LoadMode::Read);
 
     // Writes the editor's text into the map at path with the map file object: 0 saved, 1
-    // failed (the file is as it was; the map is read again, so that another try can write the
-    // same edits), 2 nothing loaded.
+    // failed (the file is as it was and the map stays loaded, so that another try writes the
+    // same edits; File().ChangedOnDisk() tells a map another program changed meanwhile), 2
+    // nothing loaded.
     int Save(const std::string& path);
 
     // The census of the last map shown.

@@ -16,9 +16,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "io/FileSystem.h"
 #include "io/NativePath.h"
+#include "io/TemporaryName.h"
 
 namespace entorra {
 namespace {
@@ -170,6 +172,31 @@ void WriteHandle(HANDLE handle, const void* data, std::size_t count) {
     }
 }
 
+// The status of an open file: its identity (FILE_BASIC_INFO gives the change time that
+// BY_HANDLE_FILE_INFORMATION lacks, in 100 ns ticks like the write time), its names and
+// whether it may be written.
+FileStatus StatusOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle, &information)) {
+        RaiseLast("GetFileInformationByHandle");
+    }
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+        RaiseLast("GetFileInformationByHandleEx");
+    }
+    FileStatus status;
+    status.identity.volume = information.dwVolumeSerialNumber;
+    status.identity.file =
+        (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    status.identity.size =
+        (static_cast<std::uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+    status.identity.modified = basic.LastWriteTime.QuadPart;
+    status.identity.changed = basic.ChangeTime.QuadPart;
+    status.links = std::max<DWORD>(information.nNumberOfLinks, 1);
+    status.writeError = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
+    return status;
+}
+
 class CWindowsFile final : public IFile {
 public:
     explicit CWindowsFile(HANDLE handle, std::int64_t knownSize = -1)
@@ -188,6 +215,8 @@ public:
         }
         return static_cast<std::uint64_t>(size.QuadPart);
     }
+
+    FileStatus Status() override { return StatusOfHandle(m_hFile); }
 
     std::size_t Read(void* buffer, std::size_t count) override {
         return ReadHandle(m_hFile, buffer, count);
@@ -219,17 +248,6 @@ public:
 private:
     HANDLE m_hFile;
     std::int64_t m_nKnownSize;  // from the status taken at open; -1 when not taken
-};
-
-// Stands in for a map that does not exist yet: there is nothing to hold.
-class CNoFile final : public IFile {
-public:
-    std::uint64_t Size() override { return 0; }
-    std::size_t Read(void*, std::size_t) override { return 0; }
-    void Write(const void*, std::size_t) override { Raise("WriteFile", ERROR_INVALID_HANDLE); }
-    void Flush() override {}
-    void Close() override {}
-    void Abort() noexcept override {}
 };
 
 // What a handle is open on, as far as reading it goes.
@@ -313,6 +331,29 @@ Result<OpenedRegular> OpenRegular(const std::string& path, DWORD share,
     return OpenedRegular{handle, size};
 }
 
+// Removes the temporary files of name in folder that a write left behind. One still being
+// written is open without sharing, so it cannot be deleted: only those no process holds go.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
+    std::wstring pattern;
+    if (!Widen(folder + TemporaryNamePrefix(name) + "*", pattern)) {
+        return;
+    }
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::string entry = Utf8FromWide(found.cFileName);
+        std::wstring path;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            IsTemporaryNameOf(entry, name) && Widen(folder + entry, path)) {
+            ::DeleteFileW(path.c_str());
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
+
 // Full, case-folded form of a path, so that two spellings of one file compare equal.
 std::wstring HoldKey(const std::wstring& path) {
     std::wstring full(MAX_PATH, L'\0');
@@ -349,9 +390,10 @@ struct HoldState {
 
 class CWindowsFileSystem;
 
-// The hold on a map while it is replaced: open without sharing, so that no other program
-// opens it meanwhile. Windows cannot replace a file that is open, so the replacement
-// lets go of its own process's hold just before it puts the new file in place.
+// A map opened with OpenLocked: the share mode is the hold (readers share reading, a writer
+// shares nothing). Windows cannot replace a file that is open, so the replacement lets go of
+// its own process's holds on the map just before it puts the new file in place; a hold so
+// ended reads and tells nothing more.
 class CHeldFile final : public IFile {
 public:
     CHeldFile(std::shared_ptr<HoldState> state, std::int64_t size, CWindowsFileSystem& owner,
@@ -362,6 +404,10 @@ public:
     CHeldFile& operator=(const CHeldFile&) = delete;
 
     std::uint64_t Size() override { return static_cast<std::uint64_t>(m_nSize); }
+    FileStatus Status() override {
+        const std::lock_guard lock(m_state->mutex);
+        return StatusOfHandle(m_state->handle);
+    }
     std::size_t Read(void* buffer, std::size_t count) override {
         const std::lock_guard lock(m_state->mutex);
         return ReadHandle(m_state->handle, buffer, count);
@@ -380,15 +426,25 @@ private:
 
 class CWindowsFileSystem final : public IFileSystem {
 public:
-    Result<std::unique_ptr<IFile>> OpenExclusive(const std::string& path) override {
-        // Other readers may share; a program that writes it, or holds it without sharing,
-        // keeps it from being opened.
+    Result<std::unique_ptr<IFile>> OpenLocked(const std::string& path, MapLock lock,
+                                              std::chrono::milliseconds wait) override {
+        // The open names the file the path names at that moment, so a map replaced while this
+        // waited is the new one.
         Result<OpenedRegular> opened =
-            OpenRegular(path, FILE_SHARE_READ, std::chrono::milliseconds(0));
+            OpenRegular(path, lock == MapLock::Shared ? FILE_SHARE_READ : 0, wait);
         if (!opened) {
             return opened.Error();
         }
-        return std::make_unique<CWindowsFile>(opened->handle, opened->size);
+        auto state = std::make_shared<HoldState>();
+        state->handle = opened->handle;
+        std::wstring wide;
+        Widen(path, wide);
+        std::wstring key = HoldKey(wide);
+        {
+            const std::lock_guard guard(m_mutex);
+            m_holds.emplace(key, state);
+        }
+        return std::make_unique<CHeldFile>(std::move(state), opened->size, *this, std::move(key));
     }
 
     Result<std::unique_ptr<IFile>> OpenForReading(const std::string& path) override {
@@ -428,24 +484,26 @@ public:
         return Failure{"not a file", EINVAL};
     }
 
-    Result<std::unique_ptr<IFile>> HoldForReplace(const std::string& path) override {
-        Result<OpenedRegular> opened = OpenRegular(path, 0, std::chrono::milliseconds(0));
-        if (!opened) {
-            if (opened.Error().code == ENOENT) {
-                return std::make_unique<CNoFile>();
-            }
-            return opened.Error();
-        }
-        auto state = std::make_shared<HoldState>();
-        state->handle = opened->handle;
+    Result<FileIdentity> Identify(const std::string& path) override {
         std::wstring wide;
-        Widen(path, wide);
-        std::wstring key = HoldKey(wide);
-        {
-            const std::lock_guard lock(m_mutex);
-            m_holds[key] = state;
+        if (!Widen(path, wide)) {
+            return LastFailure("CreateFileW");
         }
-        return std::make_unique<CHeldFile>(std::move(state), opened->size, *this, std::move(key));
+        // No access asked for, so even a file another program holds without sharing answers.
+        const HANDLE handle =
+            ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return LastFailure("CreateFileW");
+        }
+        try {
+            const FileIdentity identity = StatusOfHandle(handle).identity;
+            ::CloseHandle(handle);
+            return identity;
+        } catch (const CFileError& error) {
+            ::CloseHandle(handle);
+            return Failure{error.what(), error.ErrorCode()};
+        }
     }
 
     Result<TemporaryFile> CreateTemporaryBeside(const std::string& finalPath,
@@ -467,24 +525,15 @@ public:
             separator == std::string::npos ? std::string() : finalPath.substr(0, separator + 1);
         const std::string name =
             separator == std::string::npos ? finalPath : finalPath.substr(separator + 1);
-        static std::atomic<unsigned> counter{0};
+        RemoveStaleTemporaries(folder, name);
         for (int attempt = 0; attempt < 100; ++attempt) {
-            LARGE_INTEGER ticks{};
-            ::QueryPerformanceCounter(&ticks);
-            const std::uint64_t mixed =
-                (static_cast<std::uint64_t>(ticks.QuadPart) * 0x9E3779B97F4A7C15ull) ^
-                (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 20) ^ counter++;
-            std::string suffix(6, ' ');
-            constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-            for (std::size_t i = 0; i < suffix.size(); ++i) {
-                suffix[i] = kDigits[(mixed >> (i * 6)) % 36];
-            }
-            std::string candidate = folder + "." + name + "." + suffix;
+            std::string candidate = folder + NewTemporaryName(name);
             std::wstring wide;
             if (!Widen(candidate, wide)) {
                 return LastFailure("CreateFileW");
             }
-            // Without sharing until it is closed: nothing reads a half-written copy.
+            // Without sharing until it is closed: nothing reads a half-written copy, and no
+            // other process's cleanup can remove it.
             const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                                 nullptr, CREATE_NEW, attributes, nullptr);
             if (handle != INVALID_HANDLE_VALUE) {
@@ -512,7 +561,7 @@ public:
                 Raise("ReplaceFileW", ERROR_ACCESS_DENIED);
             }
         }
-        ReleaseHold(HoldKey(wideFinal));
+        ReleaseHolds(HoldKey(wideFinal));
         // ReplaceFileW keeps the map's attributes, ACLs and streams; it needs the map to exist
         // and a file system that supports it. Where it cannot do the work, a move that
         // replaces does; its write-through returns only once the move is on the disk.
@@ -522,6 +571,12 @@ public:
             return;
         }
         const DWORD replaceError = ::GetLastError();
+        // Another process took the map in the moment this one let go of it: it holds it now,
+        // and a move would replace the map under it (Wine moves over open files). That save
+        // fails; the other's goes on.
+        if (replaceError == ERROR_SHARING_VIOLATION || replaceError == ERROR_LOCK_VIOLATION) {
+            Raise("ReplaceFileW", replaceError);
+        }
         if (::MoveFileExW(wideTemp.c_str(), wideFinal.c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             return;
@@ -609,29 +664,32 @@ public:
 
     void Forget(const std::wstring& key, const std::shared_ptr<HoldState>& state) {
         const std::lock_guard lock(m_mutex);
-        const auto found = m_holds.find(key);
-        if (found != m_holds.end() && found->second == state) {
-            m_holds.erase(found);
+        const auto [first, last] = m_holds.equal_range(key);
+        for (auto hold = first; hold != last; ++hold) {
+            if (hold->second == state) {
+                m_holds.erase(hold);
+                return;
+            }
         }
     }
 
 private:
-    void ReleaseHold(const std::wstring& key) {
-        std::shared_ptr<HoldState> state;
+    void ReleaseHolds(const std::wstring& key) {
+        std::vector<std::shared_ptr<HoldState>> states;
         {
             const std::lock_guard lock(m_mutex);
-            const auto found = m_holds.find(key);
-            if (found != m_holds.end()) {
-                state = found->second;
+            const auto [first, last] = m_holds.equal_range(key);
+            for (auto hold = first; hold != last; ++hold) {
+                states.push_back(hold->second);
             }
         }
-        if (state) {
+        for (const std::shared_ptr<HoldState>& state : states) {
             state->Release();
         }
     }
 
     std::mutex m_mutex;
-    std::map<std::wstring, std::shared_ptr<HoldState>> m_holds;
+    std::multimap<std::wstring, std::shared_ptr<HoldState>> m_holds;
 };
 
 CHeldFile::~CHeldFile() {

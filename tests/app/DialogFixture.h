@@ -159,6 +159,8 @@ inline fixtures::Bytes ReferenceSave(const std::string& originalMap, std::string
                                      const std::string& scratch) {
     std::filesystem::copy_file(originalMap, scratch,
                                std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(scratch, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
     CRecordingSink sink;
     CBspFile file(sink);
     EXPECT_EQ(file.Load(scratch), 0);

@@ -80,13 +80,13 @@ TEST_F(DialogShow, AFailedLoadSaysWhyAndKeepsTheEditorAsItWas) {
 }
 
 // How it came about that no map is loaded when the user saves.
-enum class NothingLoaded { BeforeAnyMap, AfterAFailedLoad, AfterAFailedSaveWhoseReloadFailed };
+enum class NothingLoaded { BeforeAnyMap, AfterAFailedLoad };
 
 class DialogNothingLoaded : public DialogFixture,
                             public ::testing::WithParamInterface<NothingLoaded> {};
 
 TEST_P(DialogNothingLoaded, SaveKeepsTheEditsAndSaysNoMapIsLoaded) {
-    const std::string good = WriteMap("good.bsp", kSpawnText);
+    WriteMap("good.bsp", kSpawnText);
     fixtures::WriteFileBytes(m_folder + "old.bsp",
                              fixtures::CMapBuilder().Version(29).EntityText(kOtherText).Build());
     Start();
@@ -100,19 +100,6 @@ TEST_P(DialogNothingLoaded, SaveKeepsTheEditsAndSaysNoMapIsLoaded) {
             Select("old.bsp");
             Edit();
             expected = "No map is loaded to save into.\nThe map old.bsp could not be read.";
-            break;
-        case NothingLoaded::AfterAFailedSaveWhoseReloadFailed:
-            Select("good.bsp");
-            Edit();
-            // Something else put a folder where the map was: neither written nor read again.
-            std::filesystem::remove(good);
-            std::filesystem::create_directory(good);
-            Click(IDC_SAVE);
-            ASSERT_EQ(m_prompt.messages.size(), 2U);
-            EXPECT_EQ(m_prompt.messages[0].rfind("Error saving the file: good.bsp.", 0), 0U);
-            EXPECT_TRUE(Editor().IsModified());
-            EXPECT_EQ(Title(), "No map loaded");
-            expected = "No map is loaded to save into.\nThe map good.bsp could not be read.";
             break;
     }
     const std::string edited = Editor().GetText();
@@ -135,16 +122,37 @@ TEST_P(DialogNothingLoaded, SaveKeepsTheEditsAndSaysNoMapIsLoaded) {
 }
 
 std::string NothingLoadedName(const ::testing::TestParamInfo<NothingLoaded>& tested) {
-    static const char* const kNames[] = {"BeforeAnyMap", "AfterAFailedLoad",
-                                         "AfterAFailedSaveWhoseReloadFailed"};
+    static const char* const kNames[] = {"BeforeAnyMap", "AfterAFailedLoad"};
     return kNames[static_cast<int>(tested.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, DialogNothingLoaded,
                          ::testing::Values(NothingLoaded::BeforeAnyMap,
-                                           NothingLoaded::AfterAFailedLoad,
-                                           NothingLoaded::AfterAFailedSaveWhoseReloadFailed),
+                                           NothingLoaded::AfterAFailedLoad),
                          NothingLoadedName);
+
+// A failed save keeps the map loaded (its file is as it was, or gone), so the map stays shown
+// and another Save says the same again.
+TEST_F(DialogShow, ASaveOverAFolderPutWhereTheMapWasSaysSoAndKeepsTheMapShown) {
+    const std::string good = WriteMap("good.bsp", kSpawnText);
+    Start();
+    Select("good.bsp");
+    Edit();
+    const std::string edited = Editor().GetText();
+    std::filesystem::remove(good);
+    std::filesystem::create_directory(good);
+    const std::string expected =
+        "Error saving the file: good.bsp.\nIt is a folder, not a map file.";
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        Click(IDC_SAVE);
+        ASSERT_EQ(m_prompt.messages.size(), static_cast<std::size_t>(attempt));
+        EXPECT_EQ(m_prompt.messages.back(), expected);
+        EXPECT_EQ(Editor().GetText(), edited);
+        EXPECT_TRUE(Editor().IsModified());
+        EXPECT_EQ(Title(), "Entities for map good.bsp");
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(good));
+}
 
 TEST_F(DialogShow, ABigMapRaisesTheTextLimitToTwiceItsLengthAndASmallOneKeepsIt) {
     const std::string big = fixtures::MakeEntityText(6000);
@@ -238,6 +246,10 @@ TEST_F(DialogShow, RealMapsShowTheirTextAndCensusAndSaveAsTheMapFileObjectWrites
     }
     for (const auto& map : maps) {
         std::filesystem::copy_file(map, m_folder + map.filename().string());
+        // Real maps are read-only; a copy the user saves is writable.
+        std::filesystem::permissions(m_folder + map.filename().string(),
+                                     std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add);
     }
     Start();
     for (const auto& map : maps) {

@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#if !defined(_WIN32)
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include <cerrno>
+#include <cstring>
 
 #include "bsp/BspFile.h"
 #include "entities/EntityText.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/FaultyFileSystem.h"
+#if !defined(_WIN32)
+#include "tests/support/OtherProcess.h"
+#endif
 #include "tests/support/TestSupport.h"
 
 namespace entorra {
@@ -37,28 +36,80 @@ protected:
     std::string path;
 };
 
-TEST_F(BspFileFaults, AFailureAtAnyStepOfSaveLeavesTheMapAsItWas) {
-    // The new file goes out in several writes; the last one is the fifth.
-    const std::vector<std::pair<FileStep, int>> steps = {
-        {FileStep::Hold, 1},  {FileStep::CreateTemporary, 1}, {FileStep::Write, 1},
-        {FileStep::Write, 3}, {FileStep::Write, 5},           {FileStep::Flush, 1},
-        {FileStep::Close, 1}, {FileStep::Replace, 1}};
-    for (const auto& [step, occurrence] : steps) {
-        SCOPED_TRACE(std::string(testing::FileStepName(step)) + " " + std::to_string(occurrence));
-        CBspFile file(sink, fileSystem);
-        ASSERT_EQ(file.Load(path), 0);
-        fileSystem.FailAt(step, occurrence);
-        std::string text = MakeEditorText(fixtures::MakeEntityText(3));
-        EXPECT_EQ(file.Save(path, text), 1);
-        EXPECT_TRUE(fileSystem.Triggered());
-        EXPECT_EQ(sink.Last(), "Error saving the file: m.bsp.");
-        EXPECT_EQ(fixtures::ReadFileBytes(path), original);
-        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"m.bsp"});
-        EXPECT_EQ(file.GetEntityText(), nullptr);
-        std::string again = "{\r\n}\r\n";
-        EXPECT_EQ(file.Save(path, again), 2);
-    }
+// A step of a save that fails, with the error number it fails with (0: the step's usual one),
+// and the line that follows "Error saving the file: m.bsp.".
+struct SaveFault {
+    FileStep step;
+    int occurrence;
+    int code;
+    const char* reason;
+};
+
+class SaveFaults : public BspFileFaults, public ::testing::WithParamInterface<SaveFault> {};
+
+TEST_P(SaveFaults, LeaveTheMapAsItWasSayWhyAndKeepTheMapLoadedForAnotherTry) {
+    CBspFile file(sink, fileSystem);
+    ASSERT_EQ(file.Load(path), 0);
+    const SaveFault& fault = GetParam();
+    fileSystem.FailAt(fault.step, fault.occurrence, fault.code);
+    std::string text = MakeEditorText(fixtures::MakeEntityText(3));
+    EXPECT_EQ(file.Save(path, text), 1);
+    EXPECT_TRUE(fileSystem.Triggered());
+    EXPECT_EQ(sink.Last(), std::string("Error saving the file: m.bsp.\n") + fault.reason);
+    EXPECT_FALSE(file.ChangedOnDisk());
+    EXPECT_EQ(fixtures::ReadFileBytes(path), original);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"m.bsp"});
+
+    // The map is still the one on disk: another try writes it.
+    EXPECT_NE(file.GetEntityText(), nullptr);
+    std::string again = MakeEditorText(fixtures::MakeEntityText(3));
+    ASSERT_EQ(file.Save(path, again), 0) << sink.Last();
+    CBspFile reloaded(sink);
+    ASSERT_EQ(reloaded.Load(path), 0);
+    EXPECT_EQ(std::string(reloaded.GetEntityText()), again);
 }
+
+#if defined(_WIN32)
+// Windows knows no quotas among its errno values.
+constexpr int kQuotaError = ENOSPC;
+const char* const kQuotaMessage =
+    "No space left on device: free some space on the disk and save again.";
+#else
+constexpr int kQuotaError = EDQUOT;
+const char* const kQuotaMessage =
+    "Disk quota exceeded: free some space on the disk and save again.";
+#endif
+
+INSTANTIATE_TEST_SUITE_P(
+    BspFileFaults, SaveFaults,
+    ::testing::Values(
+        // The new file goes out in several writes; the last one is the fifth.
+        SaveFault{FileStep::Open, 1, 0,
+                  "Another program holds the map; save again once it has let go of it."},
+        SaveFault{FileStep::CreateTemporary, 1, 0,
+                  "No space left on device: free some space on the disk and save again."},
+        SaveFault{FileStep::CreateTemporary, 1, EACCES,
+                  "Permission denied: the folder is not writable."},
+        SaveFault{FileStep::CreateTemporary, 1, EROFS,
+                  "Read-only file system: the disk of the map is mounted read-only."},
+        SaveFault{FileStep::Write, 1, 0,
+                  "No space left on device: free some space on the disk and save again."},
+        SaveFault{FileStep::Write, 3, kQuotaError, kQuotaMessage},
+        SaveFault{FileStep::Write, 5, EIO,
+                  "Input/output error: the disk may be failing; check it before saving again."},
+        SaveFault{FileStep::Flush, 1, 0,
+                  "Input/output error: the disk may be failing; check it before saving again."},
+        SaveFault{FileStep::Close, 1, 0,
+                  "Input/output error: the disk may be failing; check it before saving again."},
+        SaveFault{FileStep::Replace, 1, 0, "Invalid cross-device link."},
+        SaveFault{FileStep::Replace, 1, EACCES, "Permission denied: the folder is not writable."},
+        SaveFault{FileStep::Size, 1, 0,
+                  "Input/output error: the disk may be failing; check it before saving again."}),
+    [](const auto& test) {
+        return testing::TestName(std::string(testing::FileStepName(test.param.step)) + " " +
+                                 std::to_string(test.param.occurrence) + " " +
+                                 (test.param.code == 0 ? "usual" : std::strerror(test.param.code)));
+    });
 
 TEST_F(BspFileFaults, AFailureAtAnyStepOfLoadReportsAndLeavesNothingLoaded) {
     struct LoadFault {
@@ -66,7 +117,7 @@ TEST_F(BspFileFaults, AFailureAtAnyStepOfLoadReportsAndLeavesNothingLoaded) {
         std::string message;
     };
     const std::vector<LoadFault> faults = {
-        {FileStep::OpenExclusive,
+        {FileStep::Open,
          "Error openning the file: " + path + ".\nMake sure it isn't opened in another program."},
         {FileStep::Size, "Error reading the size of the file : " + path + "."},
         {FileStep::Read, "Error openning the file: " + path + ".\n"},
@@ -85,54 +136,18 @@ TEST_F(BspFileFaults, AFailureAtAnyStepOfLoadReportsAndLeavesNothingLoaded) {
 }
 
 #if !defined(_WIN32)
-// Another process holds the map, as a running server or a second Entorra would. Windows has
-// its own test of share modes.
-class CLockHolder {
-public:
-    explicit CLockHolder(const std::string& path) {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(m_release) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        m_child = ::fork();
-        if (m_child == 0) {
-            ::close(m_release[1]);
-            const int descriptor = ::open(path.c_str(), O_RDONLY);
-            const char ok = (descriptor >= 0 && ::flock(descriptor, LOCK_EX) == 0) ? 'y' : 'n';
-            (void)!::write(ready[1], &ok, 1);
-            char wait = 0;
-            (void)!::read(m_release[0], &wait, 1);
-            ::_exit(0);
-        }
-        ::close(m_release[0]);
-        char ok = 0;
-        (void)!::read(ready[0], &ok, 1);
-        ::close(ready[0]);
-        ::close(ready[1]);
-        m_bHeld = ok == 'y';
-    }
-    ~CLockHolder() {
-        ::close(m_release[1]);
-        int status = 0;
-        ::waitpid(m_child, &status, 0);
-    }
-    bool Held() const { return m_bHeld; }
-
-private:
-    int m_release[2] = {-1, -1};
-    pid_t m_child = -1;
-    bool m_bHeld = false;
-};
-
-TEST_F(BspFileFaults, AMapHeldByAnotherProcessIsNeitherLoadedNorSaved) {
+// Windows: WindowsFileTest holds the map through share modes.
+TEST_F(BspFileFaults, AMapHeldByAnotherWriterIsNeitherLoadedNorSaved) {
     CBspFile file(sink);
     ASSERT_EQ(file.Load(path), 0);
     {
-        CLockHolder holder(path);
+        testing::CLockHolder holder(path);
         ASSERT_TRUE(holder.Held());
         std::string text = "{\r\n}\r\n";
         EXPECT_EQ(file.Save(path, text), 1);
-        EXPECT_EQ(sink.Last(), "Error saving the file: m.bsp.");
+        EXPECT_EQ(sink.Last(),
+                  "Error saving the file: m.bsp.\nAnother program holds the map; save again once "
+                  "it has let go of it.");
         EXPECT_EQ(fixtures::ReadFileBytes(path), original);
 
         EXPECT_EQ(file.Load(path), 1);

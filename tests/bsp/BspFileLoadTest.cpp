@@ -53,11 +53,10 @@ TEST_F(BspFileLoad, WrongVersionsAreRefusedAndDropTheEarlierMap) {
     }
 }
 
-TEST_F(BspFileLoad, MissingFileGivesTheOpenMessageWithTheFullPath) {
+TEST_F(BspFileLoad, MissingFileGivesTheOpenMessageWithTheFullPathAndSaysSo) {
     const std::string path = dir.File("missing.bsp");
     EXPECT_EQ(file.Load(path), 1);
-    EXPECT_EQ(sink.Last(), "Error openning the file: " + path +
-                               ".\nMake sure it isn't opened in another program.");
+    EXPECT_EQ(sink.Last(), "Error openning the file: " + path + ".\nThere is no such file.");
 }
 
 TEST_F(BspFileLoad, AFolderIsNotAMap) {

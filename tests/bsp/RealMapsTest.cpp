@@ -36,7 +36,7 @@ TEST(RealMaps, SavingTheirOwnEditorTextKeepsEveryOtherLumpAndTheChecksum) {
         SCOPED_TRACE(map.filename().string());
         const std::string path = dir.File(map.filename().string());
         std::filesystem::copy_file(map, path);
-        // The shared maps may be read-only, which Windows does not replace.
+        // Real maps are read-only; a copy the user saves is writable.
         std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
         const Bytes original = fixtures::ReadFileBytes(path);

@@ -76,7 +76,9 @@ TEST_P(HeldByAnotherProgram, LoadsOnlyWhatOthersMerelyReadAndSavesNothingTheyHol
         ASSERT_TRUE(holder.Open());
         std::string text = "{\r\n}\r\n";
         EXPECT_EQ(file.Save(path, text), 1);
-        EXPECT_EQ(sink.Last(), "Error saving the file: m.bsp.");
+        EXPECT_EQ(sink.Last(),
+                  "Error saving the file: m.bsp.\nAnother program holds the map; save again once "
+                  "it has let go of it.");
         EXPECT_EQ(dir.Entries(), std::vector<std::string>{"m.bsp"});
 
         EXPECT_EQ(file.Load(path), GetParam().loads ? 0 : 1);
@@ -122,7 +124,9 @@ TEST_F(WindowsFile, AReadOnlyMapIsLoadedButNotSaved) {
     ASSERT_EQ(file.Load(path), 0);
     std::string text = "{\r\n}\r\n";
     EXPECT_EQ(file.Save(path, text), 1);
-    EXPECT_EQ(sink.Last(), "Error saving the file: m.bsp.");
+    EXPECT_EQ(sink.Last(),
+              "Error saving the file: m.bsp.\nThe map is read-only: you may not write it. Give it "
+              "write permission to save it.");
     EXPECT_EQ(fixtures::ReadFileBytes(path), original);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"m.bsp"});
     ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -49,8 +49,8 @@ TEST_F(CheckCommand, ReportsPerMapFailsOnErrorsAndWritesNothing) {
     EXPECT_EQ(RunCheck(Context(), {dir.File("none.bsp")}), 1);
     // One message, from the map file object.
     EXPECT_EQ(sink.messages.size(), 1u);
-    EXPECT_EQ(sink.Last(), "Error openning the file: " + dir.File("none.bsp") +
-                               ".\nMake sure it isn't opened in another program.");
+    EXPECT_EQ(sink.Last(),
+              "Error openning the file: " + dir.File("none.bsp") + ".\nThere is no such file.");
 }
 
 // A file check cannot read: the step that fails, whether it is an entity file, the message.
@@ -78,7 +78,7 @@ TEST_P(CheckUnreadable, IsReadOnceAndFailsWithOneMessage) {
 INSTANTIATE_TEST_SUITE_P(
     CheckCommand, CheckUnreadable,
     ::testing::Values(
-        UnreadCase{entorra::testing::FileStep::OpenExclusive, false,
+        UnreadCase{entorra::testing::FileStep::Open, false,
                    "Error openning the file: %s.\nMake sure it isn't opened in another program."},
         UnreadCase{entorra::testing::FileStep::Size, false,
                    "Error reading the size of the file : %s."},

@@ -63,8 +63,8 @@ TEST_F(Diff, PairsTheMapsOfTwoFoldersByName) {
     EXPECT_EQ(out.str(), "--- " + dir.File("old/a.bsp") + "\n+++ " + dir.File("new/a.bsp") + "\n" +
                              dir.File("old/a.bsp") + " -> " + dir.File("new/a.bsp") +
                              ": 0 added, 0 removed, 0 changed\n");
-    EXPECT_EQ(sink.Last(), "Error openning the file: " + dir.File("new/b.bsp") +
-                               ".\nMake sure it isn't opened in another program.");
+    EXPECT_EQ(sink.Last(),
+              "Error openning the file: " + dir.File("new/b.bsp") + ".\nThere is no such file.");
     EXPECT_EQ(RunDiff(Context(), dir.File("old"), dir.File("old/a.bsp")), 2);
 }
 

@@ -57,8 +57,8 @@ TEST_F(Tool, JsonGoesToStdoutAndNoProgressBarIntoAPipe) {
     ASSERT_EQ(maps.size(), 3u);
     EXPECT_EQ(maps[1]["T"], 2);
     EXPECT_EQ(maps[2]["ok"], false);
-    EXPECT_EQ(Read("stderr"), "Error openning the file: " + dir.File("x.bsp") +
-                                  ".\nMake sure it isn't opened in another program.\n");
+    EXPECT_EQ(Read("stderr"),
+              "Error openning the file: " + dir.File("x.bsp") + ".\nThere is no such file.\n");
 }
 
 // Names outside ASCII reach the maps from the command line and come back unchanged.

@@ -53,7 +53,7 @@ TEST(SharedMaps, CensusAndDeleteAllAgreeWithTheModelAndTheFormSurvivesASave) {
         // A copy in a temporary folder takes the save.
         const std::string copy = dir.File(map.filename().string());
         std::filesystem::copy_file(map, copy, std::filesystem::copy_options::overwrite_existing);
-        // The shared maps may be read-only, which Windows does not replace.
+        // Real maps are read-only; a copy the user saves is writable.
         std::filesystem::permissions(copy, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);
         CBspFile target(sink);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "io/FileSystem.h"
+#include "io/TemporaryName.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/TestSupport.h"
 
@@ -78,27 +79,131 @@ protected:
     CTempDir dir;
 };
 
-TEST_F(PosixFileSystem, AFailedOpenSaysWhy) {
-    const auto missing = files.OpenExclusive(dir.File("missing.bsp"));
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.Error().code, ENOENT);
-    EXPECT_EQ(missing.Error().message.rfind("open: ", 0), 0u) << missing.Error().message;
+// What a path names instead of a file, and the error number an open of a map gives for it.
+struct NotAFile {
+    const char* name;
+    std::string (*make)(const CTempDir& dir);
+    int code;
+};
 
-    const auto folder = files.OpenExclusive(dir.Path().string());
-    ASSERT_FALSE(folder);
-    EXPECT_EQ(folder.Error().code, EISDIR);
-    EXPECT_FALSE(files.OpenForReading(dir.Path().string()));
+class OpenLockedRefuses : public PosixFileSystem, public ::testing::WithParamInterface<NotAFile> {};
 
-    const std::string held = dir.File("held.bsp");
-    WriteText(held, "map");
-    const auto first = files.OpenExclusive(held);
+TEST_P(OpenLockedRefuses, WhatIsNotAFileWithoutOpeningIt) {
+    const std::string path = GetParam().make(dir);
+    // A pipe without a writer would keep an open waiting: it is never opened.
+    const auto opened = files.OpenLocked(path, MapLock::Shared, kLockWait);
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.Error().code, GetParam().code) << opened.Error().message;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PosixFileSystem, OpenLockedRefuses,
+    ::testing::Values(
+        NotAFile{"Missing", [](const CTempDir& dir) { return dir.File("missing.bsp"); }, ENOENT},
+        NotAFile{"Folder", [](const CTempDir& dir) { return dir.Path().string(); }, EISDIR},
+        NotAFile{"NamedPipe",
+                 [](const CTempDir& dir) {
+                     const std::string pipe = dir.File("pipe.bsp");
+                     EXPECT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+                     return pipe;
+                 },
+                 ESPIPE},
+        NotAFile{"Device", [](const CTempDir&) { return std::string("/dev/null"); }, ENODEV},
+        NotAFile{"InAFile",
+                 [](const CTempDir& dir) {
+                     WriteText(dir.File("file"), "x");
+                     return dir.File("file/map.bsp");
+                 },
+                 ENOTDIR}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// Two holds of one map, one after the other: whether the second is granted while the first
+// is held.
+struct TwoHolds {
+    MapLock first;
+    MapLock second;
+    bool granted;
+};
+
+class MapHolds : public PosixFileSystem, public ::testing::WithParamInterface<TwoHolds> {};
+
+TEST_P(MapHolds, ReadersShareAndAWriterIsAlone) {
+    const std::string map = dir.File("held.bsp");
+    WriteText(map, "map");
+    const auto first = files.OpenLocked(map, GetParam().first, kLockWait);
     ASSERT_TRUE(first);
-    const auto second = files.OpenExclusive(held);
-    ASSERT_FALSE(second);
-    EXPECT_EQ(second.Error().code, EWOULDBLOCK);
-    // Reading without a hold is not kept out.
-    EXPECT_TRUE(files.OpenForReading(held));
-    EXPECT_FALSE(files.HoldForReplace(held));
+    const auto second = files.OpenLocked(map, GetParam().second, std::chrono::milliseconds(0));
+    EXPECT_EQ(second.Ok(), GetParam().granted);
+    if (!second) {
+        EXPECT_EQ(second.Error().code, EBUSY);
+    }
+    // Reading without a hold is never kept out.
+    EXPECT_TRUE(files.OpenForReading(map));
+}
+
+INSTANTIATE_TEST_SUITE_P(PosixFileSystem, MapHolds,
+                         ::testing::Values(TwoHolds{MapLock::Shared, MapLock::Shared, true},
+                                           TwoHolds{MapLock::Shared, MapLock::Exclusive, false},
+                                           TwoHolds{MapLock::Exclusive, MapLock::Shared, false},
+                                           TwoHolds{MapLock::Exclusive, MapLock::Exclusive, false}),
+                         [](const auto& test) {
+                             const auto name = [](MapLock lock) {
+                                 return lock == MapLock::Shared ? "Shared" : "Exclusive";
+                             };
+                             return std::string(name(test.param.first)) + "Then" +
+                                    name(test.param.second);
+                         });
+
+TEST_F(PosixFileSystem, AnOpenWaitingForAWriterOpensTheMapTheWriterPutInPlace) {
+    const std::string map = dir.File("m.bsp");
+    WriteText(map, "old");
+    auto writer = files.OpenLocked(map, MapLock::Exclusive, kLockWait);
+    ASSERT_TRUE(writer);
+    std::string read;
+    std::jthread reader([&] {
+        auto opened = files.OpenLocked(map, MapLock::Shared, std::chrono::seconds(10));
+        if (opened) {
+            read.resize(static_cast<std::size_t>((*opened)->Size()));
+            read.resize((*opened)->Read(read.data(), read.size()));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WriteText(dir.File("new"), "newer");
+    ASSERT_EQ(::rename(dir.File("new").c_str(), map.c_str()), 0);
+    (*writer)->Abort();
+    reader.join();
+    EXPECT_EQ(read, "newer");
+}
+
+TEST_F(PosixFileSystem, TheStatusSaysWhoMayWriteAFileAndHowManyNamesItHas) {
+    const std::string map = dir.File("m.bsp");
+    WriteText(map, "map");
+    auto opened = files.OpenLocked(map, MapLock::Shared, kLockWait);
+    ASSERT_TRUE(opened);
+    FileStatus status = (*opened)->Status();
+    EXPECT_EQ(status.links, 1u);
+    EXPECT_EQ(status.writeError, 0);
+    EXPECT_EQ(status.identity.size, 3u);
+    EXPECT_EQ(status.identity, *files.Identify(map));
+
+    ASSERT_EQ(::link(map.c_str(), dir.File("other.bsp").c_str()), 0);
+    // Write permission for nobody is read-only, for root too.
+    ASSERT_EQ(::chmod(map.c_str(), 0444), 0);
+    status = (*opened)->Status();
+    EXPECT_EQ(status.links, 2u);
+    EXPECT_EQ(status.writeError, EACCES);
+    EXPECT_FALSE(files.Identify(dir.File("missing")));
+}
+
+TEST_F(PosixFileSystem, AWriteInPlaceChangesTheIdentityButNotTheFile) {
+    const std::string map = dir.File("m.bsp");
+    WriteText(map, "abc");
+    const FileIdentity before = *files.Identify(map);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WriteText(map, "xyz");
+    const FileIdentity after = *files.Identify(map);
+    EXPECT_TRUE(after.SameFileAs(before));
+    EXPECT_NE(after, before);
 }
 
 TEST_F(PosixFileSystem, NewFilesFromManyThreadsGetTheUmasksModeAndLeaveTheUmaskAlone) {
@@ -165,12 +270,29 @@ TEST_F(PosixFileSystem, ANewFileTakesTheExactModeOfItsModel) {
     EXPECT_EQ(ModeOf(created->path), 0664u);
     // Beside its final path, hidden, named after it.
     EXPECT_EQ(std::filesystem::path(created->path).parent_path(), dir.Path());
-    EXPECT_EQ(std::filesystem::path(created->path).filename().string().rfind(".model.bsp.bak.", 0),
-              0u);
+    EXPECT_TRUE(IsTemporaryNameOf(std::filesystem::path(created->path).filename().string(),
+                                  "model.bsp.bak"));
 
     const auto nowhere = files.CreateTemporaryBeside(dir.File("no/such/folder/x"), model);
     ASSERT_FALSE(nowhere);
     EXPECT_EQ(nowhere.Error().code, ENOENT);
+}
+
+TEST_F(PosixFileSystem, ATemporaryFileIsRemovedAsStaleOnlyOnceItsWriterLetsGo) {
+    const std::string target = dir.File("m.bsp");
+    Result<TemporaryFile> writing = files.CreateTemporaryBeside(target, target);
+    ASSERT_TRUE(writing);
+    Result<TemporaryFile> next = files.CreateTemporaryBeside(target, target);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(files.KindOf(writing->path), EntryKind::File);
+    // As a killed writer would: it lets go without putting its file in place.
+    writing->file->Close();
+    next->file->Close();
+    Result<TemporaryFile> last = files.CreateTemporaryBeside(target, target);
+    ASSERT_TRUE(last);
+    EXPECT_EQ(files.KindOf(writing->path), EntryKind::None);
+    EXPECT_EQ(files.KindOf(next->path), EntryKind::None);
+    EXPECT_EQ(files.KindOf(last->path), EntryKind::File);
 }
 
 TEST_F(PosixFileSystem, PublishingPutsAFileOnlyWhereNothingIs) {

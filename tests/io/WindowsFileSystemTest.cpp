@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "io/FileSystem.h"
@@ -18,6 +21,8 @@ namespace entorra {
 namespace {
 
 using testing::CTempDir;
+
+constexpr std::chrono::milliseconds kNoWait{0};
 
 std::wstring Wide(const std::string& path) {
     return *WideFromUtf8(path);
@@ -45,12 +50,12 @@ protected:
 };
 
 TEST_F(WindowsFileSystem, AFailedOpenSaysWhy) {
-    const auto missing = files.OpenExclusive(dir.File("missing.bsp"));
+    const auto missing = files.OpenLocked(dir.File("missing.bsp"), MapLock::Shared, kNoWait);
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.Error().code, ENOENT);
     EXPECT_EQ(missing.Error().message.rfind("CreateFileW: ", 0), 0u) << missing.Error().message;
 
-    const auto folderMap = files.OpenExclusive(Utf8FromPath(dir.Path()));
+    const auto folderMap = files.OpenLocked(Utf8FromPath(dir.Path()), MapLock::Shared, kNoWait);
     ASSERT_FALSE(folderMap);
     EXPECT_EQ(folderMap.Error().code, EISDIR);
     const auto folder = files.OpenForReading(Utf8FromPath(dir.Path()));
@@ -59,17 +64,17 @@ TEST_F(WindowsFileSystem, AFailedOpenSaysWhy) {
 
     const std::string held = dir.File("held.bsp");
     WriteText(held, "map");
-    const auto first = files.HoldForReplace(held);
+    const auto first = files.OpenLocked(held, MapLock::Exclusive, kNoWait);
     ASSERT_TRUE(first);
-    const auto second = files.OpenExclusive(held);
+    const auto second = files.OpenLocked(held, MapLock::Shared, kNoWait);
     ASSERT_FALSE(second);
     EXPECT_EQ(second.Error().code, EBUSY);
     // A name that is not UTF-8 names no file.
-    const auto invalid = files.OpenExclusive("\xFF.bsp");
+    const auto invalid = files.OpenLocked("\xFF.bsp", MapLock::Shared, kNoWait);
     ASSERT_FALSE(invalid);
     EXPECT_EQ(invalid.Error().code, EINVAL);
     // A device is no map.
-    const auto device = files.OpenExclusive("NUL");
+    const auto device = files.OpenLocked("NUL", MapLock::Shared, kNoWait);
     ASSERT_FALSE(device);
     EXPECT_EQ(device.Error().code, ENODEV);
 }
@@ -78,7 +83,7 @@ TEST_F(WindowsFileSystem, WhileEntorraReadsOthersMayReadButNotWriteAndWhileItSav
     const std::string path = dir.File("m.bsp");
     WriteText(path, "old");
     {
-        const auto reading = files.OpenExclusive(path);
+        const auto reading = files.OpenLocked(path, MapLock::Shared, kNoWait);
         ASSERT_TRUE(reading);
         EXPECT_TRUE(OthersCanOpen(path, GENERIC_READ, FILE_SHARE_READ));
         EXPECT_FALSE(OthersCanOpen(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE));
@@ -87,13 +92,13 @@ TEST_F(WindowsFileSystem, WhileEntorraReadsOthersMayReadButNotWriteAndWhileItSav
         EXPECT_TRUE(files.OpenForReading(path));
     }
     {
-        const auto hold = files.HoldForReplace(path);
+        const auto hold = files.OpenLocked(path, MapLock::Exclusive, kNoWait);
         ASSERT_TRUE(hold);
         EXPECT_FALSE(OthersCanOpen(path, GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
         Result<TemporaryFile> output = files.CreateTemporaryBeside(path, path);
         ASSERT_TRUE(output) << output.Error().message;
-        EXPECT_EQ(output->path.rfind(dir.File(".m.bsp."), 0), 0u) << output->path;
+        EXPECT_EQ(output->path.rfind(dir.File(".m.bsp.entorra-"), 0), 0u) << output->path;
         // Nobody reads a copy that is still being written.
         EXPECT_FALSE(OthersCanOpen(output->path, GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
@@ -159,6 +164,82 @@ TEST_F(WindowsFileSystem, KindsOfEntries) {
     EXPECT_EQ(files.KindOf(dir.File("FILE")), EntryKind::File);
     EXPECT_EQ(files.KindOf(dir.File("folder")), EntryKind::Other);
     EXPECT_EQ(files.KindOf(dir.File("missing")), EntryKind::None);
+}
+
+// Whoever meets a holder waits for it, up to the time given, and then says it is held.
+TEST_F(WindowsFileSystem, AnOpenWaitsForAHolderUpToItsTime) {
+    const std::string path = dir.File("m.bsp");
+    WriteText(path, "map");
+    const HANDLE other = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    const auto start = std::chrono::steady_clock::now();
+    const auto refused = files.OpenLocked(path, MapLock::Shared, std::chrono::milliseconds(300));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.Error().code, EBUSY);
+
+    std::jthread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::CloseHandle(other);
+    });
+    const auto waited = files.OpenLocked(path, MapLock::Exclusive, std::chrono::seconds(5));
+    ASSERT_TRUE(waited) << waited.Error().message;
+    // Readers share the map with each other, never with a writer.
+    EXPECT_FALSE(files.OpenLocked(path, MapLock::Shared, kNoWait));
+}
+
+TEST_F(WindowsFileSystem, StatusTellsAWrittenFileAndAReadOnlyOne) {
+    const std::string path = dir.File("m.bsp");
+    WriteText(path, "map");
+    const Result<FileIdentity> before = files.Identify(path);
+    ASSERT_TRUE(before) << before.Error().message;
+    {
+        const auto held = files.OpenLocked(path, MapLock::Shared, kNoWait);
+        ASSERT_TRUE(held);
+        const FileStatus status = (*held)->Status();
+        EXPECT_EQ(status.identity, *before);
+        EXPECT_EQ(status.links, 1u);
+        EXPECT_EQ(status.writeError, 0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WriteText(path, "other");
+    const Result<FileIdentity> after = files.Identify(path);
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(after->SameFileAs(*before));
+    EXPECT_FALSE(*after == *before);
+
+    ASSERT_TRUE(::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY));
+    const auto readOnly = files.OpenLocked(path, MapLock::Exclusive, kNoWait);
+    ASSERT_TRUE(readOnly);
+    EXPECT_EQ((*readOnly)->Status().writeError, EACCES);
+    (*readOnly)->Close();
+    ::SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_FALSE(files.Identify(dir.File("missing.bsp")));
+}
+
+// A temporary file a killed save left is removed by the next one; one still being written
+// is not, nor is any other file.
+TEST_F(WindowsFileSystem, StaleTemporaryFilesAreClearedAndHeldOnesKept) {
+    const std::string path = dir.File("m.bsp");
+    WriteText(path, "map");
+    WriteText(dir.File(".m.bsp.entorra-Ab3xYz"), "left");
+    WriteText(dir.File(".m.bsp.entorra-toolong"), "not ours");
+    WriteText(dir.File(".n.bsp.entorra-Ab3xYz"), "another map's");
+    Result<TemporaryFile> writing = files.CreateTemporaryBeside(path, path);
+    ASSERT_TRUE(writing);
+    const std::string held = writing->path.substr(writing->path.find_last_of('\\') + 1);
+    Result<TemporaryFile> next = files.CreateTemporaryBeside(path, path);
+    ASSERT_TRUE(next);
+    const std::string fresh = next->path.substr(next->path.find_last_of('\\') + 1);
+    std::vector<std::string> expected{".m.bsp.entorra-toolong", ".n.bsp.entorra-Ab3xYz", held,
+                                      fresh, "m.bsp"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(dir.Entries(), expected);
+    writing->file->Abort();
+    next->file->Abort();
+    files.Remove(writing->path);
+    files.Remove(next->path);
 }
 
 }  // namespace

@@ -12,13 +12,19 @@ public:
 
     std::uint64_t Size() override {
         if (m_owner.ShouldFail(FileStep::Size)) {
-            throw CFileError("fstat: injected", EIO);
+            throw CFileError("fstat: injected", m_owner.FailureCode(EIO));
         }
         return m_inner->Size();
     }
+    FileStatus Status() override {
+        if (m_owner.ShouldFail(FileStep::Size)) {
+            throw CFileError("fstat: injected", m_owner.FailureCode(EIO));
+        }
+        return m_inner->Status();
+    }
     std::size_t Read(void* buffer, std::size_t count) override {
         if (m_owner.ShouldFail(FileStep::Read)) {
-            throw CFileError("read: injected", EIO);
+            throw CFileError("read: injected", m_owner.FailureCode(EIO));
         }
         return m_inner->Read(buffer, count);
     }
@@ -26,20 +32,20 @@ public:
         if (m_owner.ShouldFail(FileStep::Write)) {
             // A full disk takes part of the data before it refuses the rest.
             m_inner->Write(data, count / 2);
-            throw CFileError("write: injected", ENOSPC);
+            throw CFileError("write: injected", m_owner.FailureCode(ENOSPC));
         }
         m_inner->Write(data, count);
     }
     void Flush() override {
         if (m_owner.ShouldFail(FileStep::Flush)) {
-            throw CFileError("fsync: injected", EIO);
+            throw CFileError("fsync: injected", m_owner.FailureCode(EIO));
         }
         m_inner->Flush();
     }
     void Close() override {
         if (m_owner.ShouldFail(FileStep::Close)) {
             m_inner->Abort();
-            throw CFileError("close: injected", EIO);
+            throw CFileError("close: injected", m_owner.FailureCode(EIO));
         }
         m_inner->Close();
     }
@@ -54,7 +60,7 @@ private:
 
 const char* FileStepName(FileStep step) {
     switch (step) {
-        case FileStep::OpenExclusive:
+        case FileStep::Open:
             return "open";
         case FileStep::OpenForReading:
             return "open for reading";
@@ -62,8 +68,6 @@ const char* FileStepName(FileStep step) {
             return "size";
         case FileStep::Read:
             return "read";
-        case FileStep::Hold:
-            return "hold";
         case FileStep::CreateTemporary:
             return "create temporary";
         case FileStep::Write:
@@ -80,7 +84,8 @@ const char* FileStepName(FileStep step) {
     return "?";
 }
 
-void CFaultyFileSystem::FailAt(FileStep step, int occurrence) {
+void CFaultyFileSystem::FailAt(FileStep step, int occurrence, int code) {
+    m_nCode = code;
     m_bArmed = true;
     m_bTriggered = false;
     m_failStep = step;
@@ -103,31 +108,26 @@ Result<std::unique_ptr<IFile>> CFaultyFileSystem::Wrap(Result<std::unique_ptr<IF
     return std::make_unique<CFaultyFile>(std::move(file).Value(), *this);
 }
 
-Result<std::unique_ptr<IFile>> CFaultyFileSystem::OpenExclusive(const std::string& path) {
-    if (ShouldFail(FileStep::OpenExclusive)) {
-        return Failure{"open: injected", EIO};
+Result<std::unique_ptr<IFile>> CFaultyFileSystem::OpenLocked(const std::string& path, MapLock lock,
+                                                             std::chrono::milliseconds wait) {
+    // By default as another program's hold that outlasts the wait.
+    if (ShouldFail(FileStep::Open)) {
+        return Failure{"open: injected", FailureCode(EBUSY)};
     }
-    return Wrap(m_inner.OpenExclusive(path));
+    return Wrap(m_inner.OpenLocked(path, lock, wait));
 }
 
 Result<std::unique_ptr<IFile>> CFaultyFileSystem::OpenForReading(const std::string& path) {
     if (ShouldFail(FileStep::OpenForReading)) {
-        return Failure{"open: injected", EIO};
+        return Failure{"open: injected", FailureCode(EIO)};
     }
     return Wrap(m_inner.OpenForReading(path));
-}
-
-Result<std::unique_ptr<IFile>> CFaultyFileSystem::HoldForReplace(const std::string& path) {
-    if (ShouldFail(FileStep::Hold)) {
-        return Failure{"flock: injected", EWOULDBLOCK};
-    }
-    return Wrap(m_inner.HoldForReplace(path));
 }
 
 Result<TemporaryFile> CFaultyFileSystem::CreateTemporaryBeside(const std::string& finalPath,
                                                                const std::string& permissionsOf) {
     if (ShouldFail(FileStep::CreateTemporary)) {
-        return Failure{"open: injected", ENOSPC};
+        return Failure{"open: injected", FailureCode(ENOSPC)};
     }
     Result<TemporaryFile> created = m_inner.CreateTemporaryBeside(finalPath, permissionsOf);
     if (!created) {
@@ -139,7 +139,7 @@ Result<TemporaryFile> CFaultyFileSystem::CreateTemporaryBeside(const std::string
 
 void CFaultyFileSystem::Replace(const std::string& tempPath, const std::string& finalPath) {
     if (ShouldFail(FileStep::Replace)) {
-        throw CFileError("rename: injected", EXDEV);
+        throw CFileError("rename: injected", FailureCode(EXDEV));
     }
     m_inner.Replace(tempPath, finalPath);
 }
@@ -147,7 +147,7 @@ void CFaultyFileSystem::Replace(const std::string& tempPath, const std::string& 
 PublishOutcome CFaultyFileSystem::PublishNew(const std::string& tempPath,
                                              const std::string& finalPath) {
     if (ShouldFail(FileStep::Publish)) {
-        throw CFileError("link: injected", EXDEV);
+        throw CFileError("link: injected", FailureCode(EXDEV));
     }
     return m_inner.PublishNew(tempPath, finalPath);
 }

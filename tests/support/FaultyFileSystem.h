@@ -10,11 +10,10 @@
 namespace entorra::testing {
 
 enum class FileStep {
-    OpenExclusive,
+    Open,  // a map, by OpenLocked: a load, or the hold of a save
     OpenForReading,
-    Size,
+    Size,  // the file status: Size and Status
     Read,
-    Hold,
     CreateTemporary,
     Write,
     Flush,
@@ -29,16 +28,23 @@ class CFaultyFileSystem final : public IFileSystem {
 public:
     explicit CFaultyFileSystem(IFileSystem& inner = RealFileSystem()) : m_inner(inner) {}
 
-    // Fails the given step the `occurrence`-th time it is reached (1 = the first time).
-    void FailAt(FileStep step, int occurrence = 1);
+    // Fails the given step the `occurrence`-th time it is reached (1 = the first time), with
+    // the error number code, or the step's usual one when code is 0.
+    void FailAt(FileStep step, int occurrence = 1, int code = 0);
     // Whether the planned failure happened.
     bool Triggered() const { return m_bTriggered; }
     // Whether the failure is due now; counts the step.
     bool ShouldFail(FileStep step);
 
-    Result<std::unique_ptr<IFile>> OpenExclusive(const std::string& path) override;
+    // The failure code for the step now failing: the planned one, or the step's own.
+    int FailureCode(int usual) const { return m_nCode != 0 ? m_nCode : usual; }
+
+    Result<std::unique_ptr<IFile>> OpenLocked(const std::string& path, MapLock lock,
+                                              std::chrono::milliseconds wait) override;
     Result<std::unique_ptr<IFile>> OpenForReading(const std::string& path) override;
-    Result<std::unique_ptr<IFile>> HoldForReplace(const std::string& path) override;
+    Result<FileIdentity> Identify(const std::string& path) override {
+        return m_inner.Identify(path);
+    }
     Result<TemporaryFile> CreateTemporaryBeside(const std::string& finalPath,
                                                 const std::string& permissionsOf) override;
     void Replace(const std::string& tempPath, const std::string& finalPath) override;
@@ -57,6 +63,7 @@ private:
     bool m_bTriggered = false;
     FileStep m_failStep = FileStep::Write;
     int m_nRemaining = 0;
+    int m_nCode = 0;
 };
 
 }  // namespace entorra::testing

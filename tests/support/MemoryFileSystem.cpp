@@ -9,51 +9,77 @@ namespace {
 
 class CMemoryFile final : public IFile {
 public:
-    explicit CMemoryFile(CMemoryFileSystem::Bytes* contents) : m_pContents(contents) {}
+    CMemoryFile(CMemoryFileSystem& owner, std::string path)
+        : m_owner(owner), m_strPath(std::move(path)) {}
 
-    std::uint64_t Size() override { return m_pContents->size(); }
+    std::uint64_t Size() override { return Contents().size(); }
+    FileStatus Status() override { return {m_owner.IdentityOf(m_strPath), 1, 0}; }
     std::size_t Read(void* buffer, std::size_t count) override {
-        const std::size_t delivered = std::min(count, m_pContents->size() - m_nPosition);
+        const CMemoryFileSystem::Bytes& contents = Contents();
+        const std::size_t delivered = std::min(count, contents.size() - m_nPosition);
         if (delivered == 0) {
             return 0;
         }
-        std::memcpy(buffer, m_pContents->data() + m_nPosition, delivered);
+        std::memcpy(buffer, contents.data() + m_nPosition, delivered);
         m_nPosition += delivered;
         return delivered;
     }
     void Write(const void* data, std::size_t count) override {
         const auto* bytes = static_cast<const std::uint8_t*>(data);
-        m_pContents->insert(m_pContents->end(), bytes, bytes + count);
+        CMemoryFileSystem::Bytes& contents = Contents();
+        contents.insert(contents.end(), bytes, bytes + count);
+        m_owner.Touch(m_strPath);
     }
     void Flush() override {}
     void Close() override {}
     void Abort() noexcept override {}
 
 private:
-    CMemoryFileSystem::Bytes* m_pContents;
+    CMemoryFileSystem::Bytes& Contents() {
+        const auto found = m_owner.files.find(m_strPath);
+        if (found == m_owner.files.end()) {
+            throw CFileError("no such file", ENOENT);
+        }
+        return found->second;
+    }
+
+    CMemoryFileSystem& m_owner;
+    std::string m_strPath;
     std::size_t m_nPosition = 0;
 };
 
 }  // namespace
 
-Result<std::unique_ptr<IFile>> CMemoryFileSystem::OpenExclusive(const std::string& path) {
-    const auto found = files.find(path);
-    if (found == files.end()) {
-        return SystemFailure("open", ENOENT);
+FileIdentity CMemoryFileSystem::IdentityOf(const std::string& path) {
+    auto [number, added] = m_numbers.try_emplace(path, 0);
+    if (added) {
+        number->second = ++m_nFiles;
     }
-    return std::make_unique<CMemoryFile>(&found->second);
+    const auto found = files.find(path);
+    return {1, number->second, found == files.end() ? 0 : found->second.size(), m_writes[path], 0};
 }
 
-Result<std::unique_ptr<IFile>> CMemoryFileSystem::HoldForReplace(const std::string& path) {
-    static Bytes nothing;
-    const auto found = files.find(path);
-    return std::make_unique<CMemoryFile>(found == files.end() ? &nothing : &found->second);
+Result<std::unique_ptr<IFile>> CMemoryFileSystem::OpenLocked(const std::string& path, MapLock,
+                                                             std::chrono::milliseconds) {
+    if (!files.contains(path)) {
+        return SystemFailure("open", ENOENT);
+    }
+    return std::make_unique<CMemoryFile>(*this, path);
+}
+
+Result<FileIdentity> CMemoryFileSystem::Identify(const std::string& path) {
+    if (!files.contains(path)) {
+        return SystemFailure("stat", ENOENT);
+    }
+    return IdentityOf(path);
 }
 
 Result<TemporaryFile> CMemoryFileSystem::CreateTemporaryBeside(const std::string& finalPath,
                                                                const std::string&) {
     std::string tempPath = finalPath + ".tmp" + std::to_string(++m_nTemporaries);
-    auto file = std::make_unique<CMemoryFile>(&files[tempPath]);
+    files[tempPath];
+    m_numbers[tempPath] = ++m_nFiles;
+    auto file = std::make_unique<CMemoryFile>(*this, tempPath);
     return TemporaryFile{std::move(file), std::move(tempPath)};
 }
 
@@ -64,6 +90,10 @@ void CMemoryFileSystem::Replace(const std::string& tempPath, const std::string& 
     }
     files[finalPath] = std::move(found->second);
     files.erase(tempPath);
+    m_numbers[finalPath] = m_numbers[tempPath];
+    m_writes[finalPath] = m_writes[tempPath];
+    m_numbers.erase(tempPath);
+    m_writes.erase(tempPath);
 }
 
 PublishOutcome CMemoryFileSystem::PublishNew(const std::string& tempPath,
