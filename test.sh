@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors under AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs every test through CTest, then fuzzes the map loader, the entity lint and the entity
-# text parser with diff for a while. Exits non-zero on failure.
+# runs every test through CTest, fuzzes the map loader, the entity lint and the entity text
+# parser with diff for a while, then builds the core, entorra-cli and the core tests for Windows
+# and runs them under Wine. Exits non-zero on failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -26,3 +27,5 @@ if command -v clang++ >/dev/null 2>&1; then
 else
     echo "clang++ not found: fuzzing skipped" >&2
 fi
+
+scripts/windows-test.sh

@@ -1,32 +1,19 @@
 #include "app/SystemMenu.h"
 
-#include <QString>
 #include <QWidget>
 
-#if defined(_WIN32)
-#define NOMINMAX
-#include <windows.h>
-
-#include <string>
-#endif
+#include "app/SystemMenuWin32.h"
 
 namespace entorra {
 
 #if defined(_WIN32)
 
 void AddToSystemMenu(QWidget* window, const char* text, unsigned command) {
-    HMENU menu = ::GetSystemMenu(reinterpret_cast<HWND>(window->winId()), FALSE);
-    if (menu == nullptr || text == nullptr || *text == '\0') {
-        return;
-    }
-    const std::wstring item = QString::fromLatin1(text).toStdWString();
-    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(menu, MF_STRING, command, item.c_str());
+    AppendSystemMenuItem(reinterpret_cast<void*>(window->winId()), text, command);
 }
 
 bool IsSystemMenuCommand(const void* message, unsigned command) {
-    const MSG* msg = static_cast<const MSG*>(message);
-    return msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == command;
+    return IsSystemMenuChoice(message, command);
 }
 
 #else

@@ -15,7 +15,7 @@ namespace entorra {
 
 struct Failure {
     std::string message;  // what failed and why, e.g. "open: No such file or directory"
-    int code = 0;         // the system's error code (errno, or GetLastError on Windows); 0 if none
+    int code = 0;  // an errno value (on Windows the nearest to the system's error); 0 if none
 };
 
 // "operation: the system's text for code".

@@ -12,6 +12,7 @@
 #include "cli/Operands.h"
 #include "cli/Sources.h"
 #include "entities/EntityLint.h"
+#include "io/NativePath.h"
 
 namespace entorra::cli {
 namespace fs = std::filesystem;
@@ -163,8 +164,8 @@ void Compare(const std::string& leftText, const std::string& rightText, bool jso
 
 int RunDiff(const CommandContext& context, const std::string& left, const std::string& right) {
     std::error_code error;
-    const bool leftFolder = fs::is_directory(left, error);
-    const bool rightFolder = fs::is_directory(right, error);
+    const bool leftFolder = fs::is_directory(PathFromUtf8(left), error);
+    const bool rightFolder = fs::is_directory(PathFromUtf8(right), error);
     std::vector<std::string> lefts;
     std::vector<std::string> rights;
     if (leftFolder) {
@@ -176,15 +177,17 @@ int RunDiff(const CommandContext& context, const std::string& left, const std::s
         // Maps paired by their path inside each folder.
         for (const std::string& map : ExpandOperands({left}, context.recursive, context.sink)) {
             lefts.push_back(map);
-            rights.push_back((fs::path(right) / fs::path(map).lexically_relative(left)).string());
+            rights.push_back(Utf8FromPath(
+                PathFromUtf8(right) / PathFromUtf8(map).lexically_relative(PathFromUtf8(left))));
         }
         if (lefts.empty()) {
             return NoMaps(context);
         }
     } else {
         lefts.push_back(left);
-        rights.push_back(rightFolder ? (fs::path(right) / fs::path(left).filename()).string()
-                                     : right);
+        rights.push_back(rightFolder
+                             ? Utf8FromPath(PathFromUtf8(right) / PathFromUtf8(left).filename())
+                             : right);
     }
     return RunBatch(context, lefts, [&](std::size_t index, CMapReport& report) {
         report.figures["other"] = JsonText(rights[index]);

@@ -6,11 +6,12 @@
 #include "base/Format.h"
 #include "bsp/BspFile.h"
 #include "io/FileRead.h"
+#include "io/NativePath.h"
 
 namespace entorra::cli {
 
 bool IsEntityFileName(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
+    std::string extension = Utf8FromPath(PathFromUtf8(path).extension());
     for (char& c : extension) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }

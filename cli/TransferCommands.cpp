@@ -16,6 +16,7 @@
 #include "entities/EntityLint.h"
 #include "entities/EntityText.h"
 #include "io/AtomicWrite.h"
+#include "io/NativePath.h"
 
 namespace entorra::cli {
 namespace fs = std::filesystem;
@@ -30,13 +31,13 @@ std::string Lowered(std::string text) {
 }
 
 std::string EntityFileIn(const std::string& folder, const std::string& map) {
-    return (fs::path(folder) / fs::path(EntityFilePathFor(map)).filename()).string();
+    return Utf8FromPath(PathFromUtf8(folder) / PathFromUtf8(EntityFilePathFor(map)).filename());
 }
 
 }  // namespace
 
 bool HasMapExtension(const std::string& path) {
-    return Lowered(fs::path(path).extension().string()) == ".bsp";
+    return Lowered(Utf8FromPath(PathFromUtf8(path).extension())) == ".bsp";
 }
 
 std::string EntityFilePathFor(const std::string& mapPath) {
@@ -100,7 +101,7 @@ ImportOperands SplitImportOperands(const std::vector<std::string>& positionals) 
     if (positionals.size() == 2) {
         std::error_code error;
         const std::string& second = positionals[1];
-        if (!HasMapExtension(second) && !fs::is_directory(second, error)) {
+        if (!HasMapExtension(second) && !fs::is_directory(PathFromUtf8(second), error)) {
             split.maps.pop_back();
             split.entityFile = second;
         }
@@ -115,7 +116,8 @@ int RunImport(const CommandContext& context, const std::vector<std::string>& ope
         return NoMaps(context);
     }
     std::error_code error;
-    const bool fromFolder = !entitySource.empty() && fs::is_directory(entitySource, error);
+    const bool fromFolder =
+        !entitySource.empty() && fs::is_directory(PathFromUtf8(entitySource), error);
     if (!entitySource.empty() && !fromFolder && maps.size() != 1) {
         context.sink.ShowMessage(Format("The entity file %s is for one map, not %zu.",
                                         entitySource.c_str(), maps.size()));

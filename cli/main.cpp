@@ -1,12 +1,12 @@
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <thread>
 
 #include "cli/AllocatorTuning.h"
 #include "cli/Commands.h"
+#include "cli/Console.h"
 #include "cli/ConsoleSink.h"
 
 namespace {
@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     using namespace entorra;
     using namespace entorra::cli;
     TuneAllocatorForBatches();
+    PrepareConsole();
 
     CLI::App app{
         "entorra-cli: read, check and rewrite the entity lump of Half-Life (BSP30) maps. Only "
@@ -176,7 +177,14 @@ int main(int argc, char** argv) {
     }
 
     try {
-        app.parse(argc, argv);
+        // CLI11 takes the arguments after the program's own, last first.
+        std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+        std::reverse(arguments.begin(), arguments.end());
+        if (!arguments.empty()) {
+            app.name(arguments.back());
+            arguments.pop_back();
+        }
+        app.parse(arguments);
     } catch (const CLI::Success& success) {
         return app.exit(success);
     } catch (const CLI::ParseError& error) {
@@ -189,8 +197,8 @@ int main(int argc, char** argv) {
     context.jobs = jobs;
     context.json = json;
     context.recursive = recursive;
-    context.progress = ::isatty(STDERR_FILENO) != 0 ? &std::cerr : nullptr;
-    context.outputOnTerminal = ::isatty(STDOUT_FILENO) != 0;
+    context.progress = IsTerminal(stderr) ? &std::cerr : nullptr;
+    context.outputOnTerminal = IsTerminal(stdout);
     lint.engine = *EngineProfileNamed(engineName);
     lint.codePage = *CodePageNamed(codePageName);
     context.lint = lint;

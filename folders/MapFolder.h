@@ -23,10 +23,11 @@ inline constexpr const char* kFirstRunWarning =
     ".bsp files before making changes to them.";
 
 // Reads a string value into text. True exactly when the value exists, its data fits into a
-// buffer of bufferSize bytes and its text (the data up to the first NUL) fits there together
-// with a terminating NUL. text is left alone on failure.
+// buffer of bufferSize bytes (UTF-16 characters with inUtf16) and its text (the data up to the
+// first NUL) fits there together with a terminating NUL. text is left alone on failure.
 bool ReadRegistryString(ISettingsStore& store, SettingsRoot root, std::string_view keyPath,
-                        std::string_view valueName, std::string& text, std::size_t bufferSize);
+                        std::string_view valueName, std::string& text, std::size_t bufferSize,
+                        bool inUtf16 = false);
 
 // What a game install folder gets appended: "\cstrike\maps\" in the platform's separator,
 // added without looking at how the install folder ends.

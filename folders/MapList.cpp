@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "io/NativePath.h"
+
 namespace entorra {
 namespace {
 
@@ -79,9 +81,9 @@ std::vector<std::string> ListMapFiles(const std::string& mapPattern) {
 
     std::vector<std::string> names;
     std::error_code error;
-    fs::directory_iterator entries(folder, error);
+    fs::directory_iterator entries(PathFromUtf8(folder), error);
     for (const fs::directory_iterator end; !error && entries != end; entries.increment(error)) {
-        std::string name = entries->path().filename().string();
+        std::string name = Utf8FromPath(entries->path().filename());
         std::error_code typeError;
         if (MatchesWildcard(name, wildcard) && entries->is_regular_file(typeError)) {
             names.push_back(std::move(name));
@@ -94,7 +96,8 @@ std::vector<std::string> ListMapFiles(const std::string& mapPattern) {
 std::optional<std::string> BrowseForMapFolder(IFolderPicker& picker, const std::string& mapFolder,
                                               char separator) {
     std::error_code error;
-    const bool folderExists = !mapFolder.empty() && std::filesystem::is_directory(mapFolder, error);
+    const bool folderExists =
+        !mapFolder.empty() && std::filesystem::is_directory(PathFromUtf8(mapFolder), error);
     std::optional<std::string> chosen =
         picker.SelectFolder(kFolderPrompt, folderExists ? mapFolder : std::string());
     if (!chosen) {

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "io/NativePath.h"
+
 #if !defined(_WIN32)
 #include <pwd.h>
 #include <unistd.h>
@@ -26,6 +28,7 @@ PlatformRules WindowsRules() {
     PlatformRules rules;
     rules.separator = '\\';
     rules.valueBufferSize = 260;
+    rules.valueBufferInUtf16 = true;
     rules.defaultMapFolder = "C:\\Sierra\\Counter-Strike\\cstrike\\maps\\";
     rules.steamRootFromSettings = true;
     rules.steamRoots = {"C:\\Program Files (x86)\\Steam"};
@@ -70,8 +73,9 @@ PlatformRules CurrentPlatformRules() {
 
 std::string HomeFolder() {
 #if defined(_WIN32)
-    const char* profile = std::getenv("USERPROFILE");
-    return profile != nullptr ? profile : "";
+    // The wide environment: the narrow one holds the ANSI code page's approximation.
+    const wchar_t* profile = _wgetenv(L"USERPROFILE");
+    return profile != nullptr ? Utf8FromWide(profile) : "";
 #else
     const char* home = std::getenv("HOME");
     if (home != nullptr && *home != '\0') {

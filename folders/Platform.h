@@ -12,9 +12,12 @@ namespace entorra {
 struct PlatformRules {
     // Ends every folder the program forms.
     char separator = '/';
-    // Bytes a settings value may take together with its terminating NUL: the 260-byte read
-    // buffer on Windows (at most 259 characters), the platform's path limit elsewhere.
+    // What a settings value may take together with its terminating NUL: the 260-character read
+    // buffer on Windows (at most 259 characters), the platform's path limit in bytes elsewhere.
     std::size_t valueBufferSize = 4096;
+    // Whether valueBufferSize counts UTF-16 characters, as Windows counts MAX_PATH, rather than
+    // the bytes of the UTF-8 text: a name outside ASCII takes more bytes than characters.
+    bool valueBufferInUtf16 = false;
     // The last resort of folder discovery.
     std::string defaultMapFolder;
     // On Windows the Steam installation comes from the settings store ("SteamPath").

@@ -2,7 +2,15 @@
 
 #if defined(_WIN32)
 
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
+
+#include "io/NativePath.h"
 
 namespace entorra {
 namespace {
@@ -29,30 +37,51 @@ private:
     HKEY m_hKey = nullptr;
 };
 
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// A string value's UTF-16 data as UTF-8, its NULs kept where they stand (so a value stored
+// with its NUL reads as one without it, plus that NUL); an odd last byte is no character.
+std::string Utf8FromStoredWide(const std::string& data) {
+    std::wstring wide(data.size() / 2, L'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(data[2 * i]) |
+                                       static_cast<unsigned char>(data[2 * i + 1]) << 8);
+    }
+    return Utf8FromWide(wide);
+}
+
 }  // namespace
 
 std::optional<std::string> CRegistrySettingsStore::ReadValue(SettingsRoot root,
                                                              std::string_view keyPath,
                                                              std::string_view valueName) {
+    const std::optional<std::wstring> path = WideFromUtf8(keyPath);
+    const std::optional<std::wstring> name = WideFromUtf8(valueName);
+    if (!path || !name) {
+        return std::nullopt;
+    }
     CKey key;
-    if (RegOpenKeyExA(RootKey(root), std::string(keyPath).c_str(), 0, KEY_QUERY_VALUE, key.Out()) !=
+    if (RegOpenKeyExW(RootKey(root), path->c_str(), 0, KEY_QUERY_VALUE, key.Out()) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
-    const std::string name(valueName);
     // The value may grow between asking its size and reading it; ask again then.
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD size = 0;
-        if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr, nullptr, &size) !=
+        DWORD type = REG_NONE;
+        if (RegQueryValueExW(key.Get(), name->c_str(), nullptr, &type, nullptr, &size) !=
             ERROR_SUCCESS) {
             return std::nullopt;
         }
         std::string data(size, '\0');
-        const LONG status = RegQueryValueExA(key.Get(), name.c_str(), nullptr, nullptr,
+        const LONG status = RegQueryValueExW(key.Get(), name->c_str(), nullptr, &type,
                                              reinterpret_cast<BYTE*>(data.data()), &size);
         if (status == ERROR_SUCCESS) {
             data.resize(size);
-            return data;
+            // Strings are kept in UTF-16 and read in UTF-8; other types' bytes as they are.
+            return IsStringType(type) ? Utf8FromStoredWide(data) : data;
         }
         if (status != ERROR_MORE_DATA) {
             return std::nullopt;
@@ -62,21 +91,31 @@ std::optional<std::string> CRegistrySettingsStore::ReadValue(SettingsRoot root,
 }
 
 bool CRegistrySettingsStore::CreateKey(SettingsRoot root, std::string_view keyPath) {
+    const std::optional<std::wstring> path = WideFromUtf8(keyPath);
+    if (!path) {
+        return false;
+    }
     CKey key;
-    return RegCreateKeyA(RootKey(root), std::string(keyPath).c_str(), key.Out()) == ERROR_SUCCESS;
+    return RegCreateKeyExW(RootKey(root), path->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_SET_VALUE, nullptr, key.Out(), nullptr) == ERROR_SUCCESS;
 }
 
 bool CRegistrySettingsStore::SetStringValue(SettingsRoot root, std::string_view keyPath,
                                             std::string_view valueName, std::string_view text) {
-    CKey key;
-    if (RegOpenKeyExA(RootKey(root), std::string(keyPath).c_str(), 0, KEY_SET_VALUE, key.Out()) !=
-        ERROR_SUCCESS) {
+    const std::optional<std::wstring> path = WideFromUtf8(keyPath);
+    const std::optional<std::wstring> name = WideFromUtf8(valueName);
+    const std::optional<std::wstring> wide = WideFromUtf8(text);
+    if (!path || !name || !wide) {
         return false;
     }
-    const std::string data = std::string(text) + '\0';
-    return RegSetValueExA(key.Get(), std::string(valueName).c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(data.data()),
-                          static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+    CKey key;
+    if (RegOpenKeyExW(RootKey(root), path->c_str(), 0, KEY_SET_VALUE, key.Out()) != ERROR_SUCCESS) {
+        return false;
+    }
+    // The characters and the terminating NUL, in bytes.
+    const auto bytes = static_cast<DWORD>((wide->size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key.Get(), name->c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(wide->c_str()), bytes) == ERROR_SUCCESS;
 }
 
 }  // namespace entorra

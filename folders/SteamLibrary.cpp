@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "folders/MapFolder.h"
+#include "io/NativePath.h"
 
 namespace entorra {
 namespace {
@@ -163,19 +164,20 @@ bool IsNumber(const std::string& text) {
 
 bool UsablePath(const std::string& path) {
     return !path.empty() && path.find('\0') == std::string::npos &&
-           std::filesystem::path(path).is_absolute();
+           PathFromUtf8(path).is_absolute();
 }
 
 std::optional<std::string> ReadSmallFile(const std::string& path) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
+    const std::filesystem::path file = PathFromUtf8(path);
+    if (!std::filesystem::is_regular_file(file, error)) {
         return std::nullopt;
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (error || size > kMaxLibraryFileSize) {
         return std::nullopt;
     }
-    std::ifstream input(path, std::ios::binary);
+    std::ifstream input(file, std::ios::binary);
     if (!input) {
         return std::nullopt;
     }
@@ -229,7 +231,7 @@ std::vector<std::string> SteamRoots(ISettingsStore& store, const PlatformRules& 
     std::string steamPath;
     if (rules.steamRootFromSettings &&
         ReadRegistryString(store, SettingsRoot::CurrentUser, kSteamKey, kSteamPathValue, steamPath,
-                           rules.valueBufferSize)) {
+                           rules.valueBufferSize, rules.valueBufferInUtf16)) {
         roots.push_back(steamPath);
     }
     roots.insert(roots.end(), rules.steamRoots.begin(), rules.steamRoots.end());
@@ -255,7 +257,7 @@ std::optional<std::string> FindSteamMapFolder(ISettingsStore& store, const Platf
             std::string maps =
                 WithoutTrailingSlashes(library) + "/steamapps/common/Half-Life/cstrike/maps";
             std::error_code error;
-            if (!std::filesystem::is_directory(maps, error)) {
+            if (!std::filesystem::is_directory(PathFromUtf8(maps), error)) {
                 continue;
             }
             if (rules.separator != '/') {

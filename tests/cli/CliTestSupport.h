@@ -3,8 +3,8 @@
 // A folder of generated maps and a command context whose output the test reads.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -13,6 +13,8 @@
 #include "base/Format.h"
 #include "cli/Batch.h"
 #include "cli/Commands.h"
+#include "io/FileIdentity.h"
+#include "io/NativePath.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/TestSupport.h"
 
@@ -33,20 +35,23 @@ struct FileState {
 };
 
 inline FileState StateOf(const std::string& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(PathFromUtf8(path), error);
+    const std::optional<FileId> identity = IdentifyFile(path);
+    if (error || !identity) {
         return {};
     }
-    return {fixtures::ReadFileBytes(path),
-            static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
-            static_cast<std::uint64_t>(status.st_ino)};
+    return {
+        fixtures::ReadFileBytes(path),
+        std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count(),
+        identity->file};
 }
 
 class CliTest : public ::testing::Test {
 protected:
     std::string Map(const std::string& name, const std::string& entities = kEntities) {
         const std::string path = dir.File(name);
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::filesystem::create_directories(PathFromUtf8(path).parent_path());
         fixtures::WriteFileBytes(path, fixtures::MakeMap(entities));
         return path;
     }

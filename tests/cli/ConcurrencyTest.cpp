@@ -112,7 +112,16 @@ TEST_P(ConcurrentWriters, LoseNoUpdateAndTheLoserSaysItFailed) {
     }
     EXPECT_EQ(lostUpdates, 0);
     EXPECT_EQ(losersReportingFailure, losers);
+#if defined(_WIN32)
+    // Windows cannot replace a map that is open, so a save lets go of its hold just before
+    // the replacement; a waiting writer may take the map in that moment, and then the first
+    // save fails and says so. Both may fail to apply, never silently.
+    if (!GetParam().bothApplied) {
+        EXPECT_GT(losers, 0);
+    }
+#else
     EXPECT_EQ(losers == 0, GetParam().bothApplied) << losers << " losers";
+#endif
     RecordProperty("lostUpdates", lostUpdates);
     RecordProperty("losers", losers);
 }

@@ -90,8 +90,8 @@ TEST_F(EntityCommands, JsonHoldsTheDocumentedFields) {
     EXPECT_EQ(Json()[0]["text"], MakeEditorText(kEntities));
 
     EXPECT_EQ(RunCensus(Context(1, true), {a}), 0);
-    EXPECT_EQ(Json()[0], nlohmann::json::parse(R"({"map": ")" + a +
-                                               R"(", "ok": true, "T": 2, "CT": 1, "VIP": 0})"));
+    EXPECT_EQ(Json()[0],
+              (nlohmann::json{{"map", a}, {"ok", true}, {"T", 2}, {"CT", 1}, {"VIP", 0}}));
 
     EXPECT_EQ(RunFind(Context(1, true), "info_player_start", {a}), 0);
     EXPECT_EQ(keysOf(Json()[0]), (Keys{"map", "ok", "search", "blocks"}));
@@ -113,11 +113,11 @@ TEST_F(EntityCommands, JsonHoldsTheDocumentedFields) {
     EXPECT_EQ(Json()[0]["entityBlocks"], 4);
 
     EXPECT_EQ(RunExport(Context(1, true), {a}, ""), 0);
-    EXPECT_EQ(Json()[0],
-              nlohmann::json::parse(R"({"map": ")" + a + R"(", "ok": true, "entityFile": ")" +
-                                    dir.File("a.ent") + R"(", "entityBytes": )" +
-                                    std::to_string(kEntities.size()) + R"(, "fileBytes": )" +
-                                    std::to_string(kEntities.size()) + "}"));
+    EXPECT_EQ(Json()[0], (nlohmann::json{{"map", a},
+                                         {"ok", true},
+                                         {"entityFile", dir.File("a.ent")},
+                                         {"entityBytes", kEntities.size()},
+                                         {"fileBytes", kEntities.size()}}));
 
     // A map text that is not UTF-8 comes out as Latin-1, byte for byte.
     const std::string b = Map("b.bsp", "{\n\"classname\" \"caf\xe9\"\n}\n");

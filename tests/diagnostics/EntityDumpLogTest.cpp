@@ -11,6 +11,7 @@
 
 #include "diagnostics/EntityDumpLog.h"
 #include "folders/Platform.h"
+#include "io/NativePath.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestSupport.h"
 
@@ -22,7 +23,7 @@ using testing::CTempDir;
 using Args = std::vector<std::string>;
 
 std::string ReadWhole(const std::string& path) {
-    std::ifstream input(path, std::ios::binary);
+    std::ifstream input(PathFromUtf8(path), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
 }
 
@@ -162,6 +163,8 @@ INSTANTIATE_TEST_SUITE_P(
                testing::TestName(testing::FileStepName(std::get<1>(test.param)));
     });
 
+#if !defined(_WIN32)
+// Symbolic links need a privilege on Windows.
 TEST_F(EntityDumpLog, ALinkKeepsPointingAtItsFileAndTheMessageNamesThatFile) {
     const std::string target = maps.File("entities.txt");
     std::filesystem::create_symlink(target, dumpPath);
@@ -172,6 +175,7 @@ TEST_F(EntityDumpLog, ALinkKeepsPointingAtItsFileAndTheMessageNamesThatFile) {
     EXPECT_EQ(ReadWhole(target), "{\r\n}\r\n");
     EXPECT_EQ(sink.Last(), kDumpedMessage + target);
 }
+#endif
 
 TEST(DumpLogPath, WindowsWritesTheDriveRootFileAndElsewhereTheHomeFolder) {
     EXPECT_EQ(WindowsRules().dumpLogPath, "C:\\AllEntities.txt");
@@ -180,6 +184,39 @@ TEST(DumpLogPath, WindowsWritesTheDriveRootFileAndElsewhereTheHomeFolder) {
         "A file of all entities read during this session was dumped to:\nC:\\AllEntities.txt");
     EXPECT_EQ(LinuxRules("/home/u").dumpLogPath, "/home/u/AllEntities.txt");
 }
+
+#if defined(_WIN32)
+// The real file in the root of drive C:, replaced whole through the file layer. A file that
+// was there is put back afterwards.
+TEST(DumpLogPath, WindowsWritesCAllEntitiesTxt) {
+    const std::string path = CurrentPlatformRules().dumpLogPath;
+    ASSERT_EQ(path, "C:\\AllEntities.txt");
+    const std::filesystem::path file = PathFromUtf8(path);
+    std::error_code error;
+    const bool existed = std::filesystem::exists(file, error);
+    const std::string before = existed ? ReadWhole(path) : std::string();
+
+    CRecordingSink sink;
+    CEntityDumpLog log(true);
+    log.Append("{\r\n\"classname\" \"worldspawn\"\r\n}\r\n");
+    log.Append("{\r\n}\r\n");
+    const DumpWriteResult result = log.Write(path, sink);
+    if (result == DumpWriteResult::NotOpened) {
+        GTEST_SKIP() << "no right to create files in C:\\";
+    }
+    EXPECT_EQ(result, DumpWriteResult::Written);
+    EXPECT_EQ(ReadWhole(path), log.Text());
+    EXPECT_EQ(sink.messages,
+              std::vector<std::string>{"A file of all entities read during this session was "
+                                       "dumped to:\nC:\\AllEntities.txt"});
+
+    if (existed) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << before;
+    } else {
+        std::filesystem::remove(file, error);
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace entorra

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -310,6 +313,25 @@ TEST(PlatformRules, LinuxPlacesEverythingUnderTheHomeFolder) {
               std::vector<std::string>{"/Users/u/Library/Application Support/Steam"});
 }
 
+#if defined(_WIN32)
+
+TEST(PlatformRules, WindowsIsThePlatformHereAndHomeIsTheUserProfile) {
+    const PlatformRules rules = CurrentPlatformRules();
+    EXPECT_EQ(rules.separator, '\\');
+    EXPECT_EQ(rules.defaultMapFolder, "C:\\Sierra\\Counter-Strike\\cstrike\\maps\\");
+    EXPECT_EQ(rules.dumpLogPath, "C:\\AllEntities.txt");
+    EXPECT_EQ(rules.valueBufferSize, 260u);
+
+    const wchar_t* saved = _wgetenv(L"USERPROFILE");
+    const std::wstring previous = saved != nullptr ? saved : L"";
+    // A user name outside the ANSI code page arrives in UTF-8.
+    ASSERT_EQ(_wputenv_s(L"USERPROFILE", L"C:\\users\\\u0416\u00e9r\u00f4me"), 0);
+    EXPECT_EQ(HomeFolder(), "C:\\users\\\xD0\x96\xC3\xA9r\xC3\xB4me");
+    _wputenv_s(L"USERPROFILE", previous.c_str());
+}
+
+#else
+
 TEST(PlatformRules, HomeIsTheEnvironmentsElseThePasswordDatabases) {
     const char* saved = std::getenv("HOME");
     const std::string previous = saved != nullptr ? saved : "";
@@ -328,6 +350,8 @@ TEST(PlatformRules, HomeIsTheEnvironmentsElseThePasswordDatabases) {
         EXPECT_EQ(fallback, entry->pw_dir);
     }
 }
+
+#endif
 
 }  // namespace
 }  // namespace entorra

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +17,7 @@
 #include <vector>
 
 #include "folders/MapList.h"
+#include "io/NativePath.h"
 #include "tests/support/TestSupport.h"
 
 namespace entorra {
@@ -20,13 +26,19 @@ namespace {
 using testing::CTempDir;
 using Names = std::vector<std::string>;
 
+#if defined(_WIN32)
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
 void Touch(const std::string& path) {
-    std::ofstream(path, std::ios::binary) << "x";
+    std::ofstream(PathFromUtf8(path), std::ios::binary) << "x";
 }
 
 class MapList : public ::testing::Test {
 protected:
-    std::string Folder() const { return dir.Path().string() + "/"; }
+    std::string Folder() const { return Utf8FromPath(dir.Path()) + kSeparator; }
     Names List() const { return ListMapFiles(MapPattern(Folder())); }
 
     CTempDir dir;
@@ -46,6 +58,7 @@ TEST_F(MapList, ListsTheFolderOwnBspFilesOfAnyCaseHiddenOnesIncluded) {
               (Names{".hidden.bsp", "aim.Bsp", "CS_OFFICE.BSP", "de_dust.bsp", "readonly.bsp"}));
 }
 
+#if !defined(_WIN32)
 TEST_F(MapList, OnlyRegularFilesAndLinksToThemAreMaps) {
     Touch(dir.File("real.bsp"));
     std::filesystem::create_directories(dir.File("folder"));
@@ -55,13 +68,15 @@ TEST_F(MapList, OnlyRegularFilesAndLinksToThemAreMaps) {
     ASSERT_EQ(mkfifo(dir.File("pipe.bsp").c_str(), 0600), 0);
     EXPECT_EQ(List(), (Names{"link.bsp", "real.bsp"}));
 }
+#endif
 
 TEST_F(MapList, AFolderThatCannotBeListedGivesAnEmptyList) {
-    EXPECT_TRUE(ListMapFiles(MapPattern(dir.File("missing") + "/")).empty());
+    EXPECT_TRUE(ListMapFiles(MapPattern(dir.File("missing") + kSeparator)).empty());
     Touch(dir.File("file"));
-    EXPECT_TRUE(ListMapFiles(MapPattern(dir.File("file") + "/")).empty());
+    EXPECT_TRUE(ListMapFiles(MapPattern(dir.File("file") + kSeparator)).empty());
     EXPECT_TRUE(List().empty());
 
+#if !defined(_WIN32)
     if (geteuid() != 0) {  // root reads any folder
         std::filesystem::create_directories(dir.File("closed"));
         Touch(dir.File("closed/a.bsp"));
@@ -69,6 +84,7 @@ TEST_F(MapList, AFolderThatCannotBeListedGivesAnEmptyList) {
         EXPECT_TRUE(ListMapFiles(MapPattern(dir.File("closed") + "/")).empty());
         std::filesystem::permissions(dir.File("closed"), std::filesystem::perms::owner_all);
     }
+#endif
 }
 
 TEST_F(MapList, AFolderWithoutItsSeparatorIsJoinedWithNothingBetween) {
@@ -82,6 +98,7 @@ TEST_F(MapList, AFolderWithoutItsSeparatorIsJoinedWithNothingBetween) {
     EXPECT_EQ(ListMapFiles(MapPattern(folder)), Names{"mapsbeside.bsp"});
     EXPECT_EQ(MapPath(folder, "x.bsp"), folder + "x.bsp");
     EXPECT_EQ(MapPath("/a//", "b.bsp"), "/a//b.bsp");
+    EXPECT_EQ(MapPath("C:\\a\\\\", "b.bsp"), "C:\\a\\\\b.bsp");
 }
 
 TEST_F(MapList, AnEmptyFolderListsTheCurrentFolderAndPathsAreBareNames) {
@@ -97,8 +114,37 @@ TEST_F(MapList, AnEmptyFolderListsTheCurrentFolderAndPathsAreBareNames) {
 
 TEST_F(MapList, ADoubledSeparatorStillLists) {
     Touch(dir.File("a.bsp"));
-    EXPECT_EQ(ListMapFiles(MapPattern(Folder() + "/")), Names{"a.bsp"});
+    EXPECT_EQ(ListMapFiles(MapPattern(Folder() + kSeparator)), Names{"a.bsp"});
 }
+
+#if defined(_WIN32)
+// Windows: hidden, system and read-only maps are listed like any other, names outside ASCII
+// come back in UTF-8, a folder given with forward slashes lists as well.
+TEST_F(MapList, WindowsListsMapsOfEveryAttributeAndNameInTheBackslashFolder) {
+    const std::string russian = "\xD0\xBA\xD0\xB0\xD1\x80\xD1\x82\xD0\xB0.BSP";  // карта
+    const std::string chinese = "\xE5\x9C\xB0\xE5\x9B\xBE.bsp";                  // 地图
+    for (const std::string& name :
+         {std::string("hidden.bsp"), std::string("system.Bsp"), std::string("readonly.bsp"),
+          russian, chinese, std::string("notes.txt")}) {
+        Touch(dir.File(name));
+    }
+    const auto attribute = [&](const char* name, DWORD value) {
+        ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(dir.File(name)).c_str(), value));
+    };
+    attribute("hidden.bsp", FILE_ATTRIBUTE_HIDDEN);
+    attribute("system.Bsp", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+    attribute("readonly.bsp", FILE_ATTRIBUTE_READONLY);
+    std::filesystem::create_directories(PathFromUtf8(dir.File("folder.bsp")));
+
+    const Names expected{"hidden.bsp", "readonly.bsp", "system.Bsp", russian, chinese};
+    EXPECT_EQ(Folder().back(), '\\');
+    EXPECT_EQ(List(), expected);
+    std::string forward = Folder();
+    std::replace(forward.begin(), forward.end(), '\\', '/');
+    EXPECT_EQ(ListMapFiles(MapPattern(forward)), expected);
+    attribute("readonly.bsp", FILE_ATTRIBUTE_NORMAL);
+}
+#endif
 
 TEST(MapNameOrder, AlphabeticalWithoutRegardToCaseAndStable) {
     Names names{"b.bsp", "A.bsp", "a.bsp", "C.bsp", "ab.bsp", "a_b.bsp", "\xE9t\xE9.bsp", "Z.bsp"};
@@ -132,15 +178,15 @@ TEST(MapListOfRealMaps, ListsEveryMapOfTheSharedFolder) {
     }
     Names expected;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        std::string extension = entry.path().extension().string();
+        std::string extension = Utf8FromPath(entry.path().extension());
         std::transform(extension.begin(), extension.end(), extension.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (entry.is_regular_file() && extension == ".bsp") {
-            expected.push_back(entry.path().filename().string());
+            expected.push_back(Utf8FromPath(entry.path().filename()));
         }
     }
     std::sort(expected.begin(), expected.end(), MapNameLess);
-    EXPECT_EQ(ListMapFiles(MapPattern(folder.string() + "/")), expected);
+    EXPECT_EQ(ListMapFiles(MapPattern(Utf8FromPath(folder) + kSeparator)), expected);
 }
 
 class CAnsweringPicker final : public IFolderPicker {

@@ -8,6 +8,7 @@
 
 #include "folders/MapFolder.h"
 #include "folders/SteamLibrary.h"
+#include "io/NativePath.h"
 #include "tests/support/MemorySettingsStore.h"
 #include "tests/support/TestSupport.h"
 
@@ -94,7 +95,7 @@ TEST(ParseLibraryFolders, BrokenFilesAreRefusedWhole) {
 class SteamSearch : public ::testing::Test {
 protected:
     std::string Root(const std::string& relative) const {
-        return (home.Path() / relative).string();
+        return Utf8FromPath(home.Path()) + "/" + relative;
     }
 
     // A Steam library at folder, with the game's maps when asked.
@@ -125,7 +126,7 @@ protected:
     }
 
     std::optional<std::string> Find() {
-        return FindSteamMapFolder(store, LinuxRules(home.Path().string()));
+        return FindSteamMapFolder(store, LinuxRules(Utf8FromPath(home.Path())));
     }
 
     CTempDir home;

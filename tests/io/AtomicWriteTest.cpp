@@ -3,12 +3,18 @@
 #include "io/AtomicWrite.h"
 
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "io/NativePath.h"
 #include "tests/fixtures/MapBuilder.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TestSupport.h"
@@ -24,21 +30,36 @@ using testing::FileStep;
 const Bytes kOld = {'o', 'l', 'd'};
 const Bytes kNew = {'n', 'e', 'w', '!'};
 
+#if defined(_WIN32)
+// What stands for permissions on Windows: the attributes a file hands on.
+unsigned long HiddenBit(const std::string& path) {
+    return ::GetFileAttributesW(PathFromUtf8(path).c_str()) & FILE_ATTRIBUTE_HIDDEN;
+}
+#else
 mode_t ModeOf(const std::string& path) {
     struct stat status {};
     EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
     return status.st_mode & 07777;
 }
+#endif
 
 TEST(WriteNewFile, WritesAFileWithTheModelsPermissions) {
     CTempDir dir;
     const std::string map = dir.File("a.bsp");
     fixtures::WriteFileBytes(map, kOld);
+#if defined(_WIN32)
+    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(map).c_str(), FILE_ATTRIBUTE_HIDDEN));
+#else
     ASSERT_EQ(::chmod(map.c_str(), 0604), 0);
+#endif
     EXPECT_EQ(WriteNewFile(RealFileSystem(), map + ".bak", kNew.data(), kNew.size(), map),
               PublishOutcome::Published);
     EXPECT_EQ(fixtures::ReadFileBytes(map + ".bak"), kNew);
+#if defined(_WIN32)
+    EXPECT_EQ(HiddenBit(map + ".bak"), static_cast<unsigned long>(FILE_ATTRIBUTE_HIDDEN));
+#else
     EXPECT_EQ(ModeOf(map + ".bak"), 0604u);
+#endif
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.bsp", "a.bsp.bak"}));
 }
 

@@ -1,14 +1,22 @@
 #include "io/FileRead.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
+#endif
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -23,6 +31,45 @@ using testing::CTempDir;
 
 constexpr std::size_t kAnySize = std::size_t{1} << 30;
 
+TEST(ReadTextFile, ReadsAFileWholeWithItsNulBytesAndLineEnds) {
+    CTempDir dir;
+    const std::string text("{\r\n\"a\" \"b\"\r\n}\n\0tail", 19);
+    std::ofstream(dir.File("a.ent"), std::ios::binary) << text;
+    const Result<std::string> read = ReadTextFile(RealFileSystem(), dir.File("a.ent"), kAnySize);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, text);
+
+    std::ofstream(dir.File("empty.ent"), std::ios::binary).flush();
+    EXPECT_EQ(ReadTextFile(RealFileSystem(), dir.File("empty.ent"), kAnySize).Value(), "");
+}
+
+TEST(ReadTextFile, RefusesAFileLargerThanTheLimitWithoutReadingIt) {
+    CTempDir dir;
+    const std::string text(1000, 'e');
+    std::ofstream(dir.File("a.ent"), std::ios::binary) << text;
+    EXPECT_EQ(ReadTextFile(RealFileSystem(), dir.File("a.ent"), 1000).Value(), text);
+    const Result<std::string> larger = ReadTextFile(RealFileSystem(), dir.File("a.ent"), 999);
+    ASSERT_FALSE(larger);
+    EXPECT_EQ(larger.Error().code, EFBIG);
+    EXPECT_EQ(larger.Error().message, "larger than 999 bytes");
+
+    // A file refused for its size is not read at all.
+    testing::CFaultyFileSystem faulty;
+    faulty.FailAt(testing::FileStep::Read);
+    EXPECT_EQ(ReadTextFile(faulty, dir.File("a.ent"), 999).Error().code, EFBIG);
+    EXPECT_FALSE(faulty.Triggered());
+}
+
+TEST(ReadTextFile, RefusesAFolder) {
+    CTempDir dir;
+    std::filesystem::create_directory(dir.Path() / "maps");
+    const Result<std::string> folder = ReadTextFile(RealFileSystem(), dir.File("maps"), kAnySize);
+    ASSERT_FALSE(folder);
+    EXPECT_EQ(folder.Error().code, EISDIR);
+    EXPECT_EQ(folder.Error().message, "not a file: a folder");
+}
+
+#if !defined(_WIN32)
 // Writes text into a pipe's write end and closes it; a reader that leaves early costs the
 // writer EPIPE, not the test process a SIGPIPE.
 void WriteAndClose(int descriptor, const std::string& text) {
@@ -39,18 +86,6 @@ void WriteAndClose(int descriptor, const std::string& text) {
         written += static_cast<std::size_t>(put);
     }
     ::close(descriptor);
-}
-
-TEST(ReadTextFile, ReadsAFileWholeWithItsNulBytesAndLineEnds) {
-    CTempDir dir;
-    const std::string text("{\r\n\"a\" \"b\"\r\n}\n\0tail", 19);
-    std::ofstream(dir.File("a.ent"), std::ios::binary) << text;
-    const Result<std::string> read = ReadTextFile(RealFileSystem(), dir.File("a.ent"), kAnySize);
-    ASSERT_TRUE(read);
-    EXPECT_EQ(*read, text);
-
-    std::ofstream(dir.File("empty.ent"), std::ios::binary).flush();
-    EXPECT_EQ(ReadTextFile(RealFileSystem(), dir.File("empty.ent"), kAnySize).Value(), "");
 }
 
 TEST(ReadTextFile, ReadsAPipeToItsEnd) {
@@ -112,29 +147,10 @@ TEST(ReadTextFile, RefusesANamedPipeNobodyWritesToAndDevices) {
         EXPECT_EQ(read.Error().code, ENODEV) << device;
         EXPECT_EQ(read.Error().message, "not a file: a device");
     }
-    const Result<std::string> folder =
-        ReadTextFile(RealFileSystem(), dir.Path().string(), kAnySize);
-    ASSERT_FALSE(folder);
-    EXPECT_EQ(folder.Error().code, EISDIR);
 }
 
-TEST(ReadTextFile, RefusesMoreThanTheLimitAndReadsAPipeNoFurther) {
-    CTempDir dir;
-    const std::string text(1000, 'e');
-    std::ofstream(dir.File("a.ent"), std::ios::binary) << text;
-    EXPECT_EQ(ReadTextFile(RealFileSystem(), dir.File("a.ent"), 1000).Value(), text);
-    const Result<std::string> larger = ReadTextFile(RealFileSystem(), dir.File("a.ent"), 999);
-    ASSERT_FALSE(larger);
-    EXPECT_EQ(larger.Error().code, EFBIG);
-    EXPECT_EQ(larger.Error().message, "larger than 999 bytes");
-
-    // A file refused for its size is not read at all.
-    testing::CFaultyFileSystem faulty;
-    faulty.FailAt(testing::FileStep::Read);
-    EXPECT_EQ(ReadTextFile(faulty, dir.File("a.ent"), 999).Error().code, EFBIG);
-    EXPECT_FALSE(faulty.Triggered());
-
-    // A pipe that goes on: read up to one byte past the limit, the writer left to fail.
+TEST(ReadTextFile, ReadsAPipeNoFurtherThanOneBytePastTheLimit) {
+    // The writer goes on and is left to fail.
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
     const std::string endless(4 * 1024 * 1024, 'z');
@@ -147,13 +163,92 @@ TEST(ReadTextFile, RefusesMoreThanTheLimitAndReadsAPipeNoFurther) {
     EXPECT_EQ(cut.Error().message, "larger than 1 MiB");
 }
 
+#else
+
+// A named pipe served by a thread that writes text and closes it, as a program piping its
+// output would; the name is unique to the test.
+class CPipeServer {
+public:
+    explicit CPipeServer(std::string text) {
+        static std::atomic<int> count{0};
+        m_strName = "\\\\.\\pipe\\entorra-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                    std::to_string(count++);
+        const std::wstring wide(m_strName.begin(), m_strName.end());
+        m_hPipe = ::CreateNamedPipeW(wide.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
+                                     1, 64 * 1024, 0, 0, nullptr);
+        m_writer = std::jthread([this, text = std::move(text)] {
+            if (::ConnectNamedPipe(m_hPipe, nullptr) || ::GetLastError() == ERROR_PIPE_CONNECTED) {
+                std::size_t written = 0;
+                while (written < text.size()) {
+                    DWORD put = 0;
+                    const auto chunk =
+                        static_cast<DWORD>(std::min<std::size_t>(text.size() - written, 64 * 1024));
+                    if (!::WriteFile(m_hPipe, text.data() + written, chunk, &put, nullptr)) {
+                        break;
+                    }
+                    written += put;
+                }
+                // Closing without disconnecting: the reader gets what is in the pipe, then its end.
+                ::FlushFileBuffers(m_hPipe);
+            }
+            ::CloseHandle(m_hPipe);
+        });
+    }
+    const std::string& Name() const { return m_strName; }
+    bool Created() const { return m_hPipe != INVALID_HANDLE_VALUE; }
+
+private:
+    std::string m_strName;
+    HANDLE m_hPipe = INVALID_HANDLE_VALUE;
+    std::jthread m_writer;
+};
+
+TEST(ReadTextFile, ReadsAPipeAProgramWritesTo) {
+    const std::string text(300000, 'p');
+    CPipeServer server(text);
+    ASSERT_TRUE(server.Created());
+    const Result<std::string> read = ReadTextFile(RealFileSystem(), server.Name(), kAnySize);
+    ASSERT_TRUE(read) << read.Error().message;
+    EXPECT_EQ(*read, text);
+}
+
+TEST(ReadTextFile, RefusesAPipeNoProgramServesAndDevices) {
+    const Result<std::string> unserved =
+        ReadTextFile(RealFileSystem(), "\\\\.\\pipe\\entorra-test-nobody", kAnySize);
+    ASSERT_FALSE(unserved);
+    EXPECT_EQ(unserved.Error().code, ENOENT);
+
+    for (const char* device : {"NUL", "\\\\.\\NUL", "nul.ent"}) {
+        const Result<std::string> read = ReadTextFile(RealFileSystem(), device, kAnySize);
+        ASSERT_FALSE(read) << device;
+        EXPECT_EQ(read.Error().code, ENODEV) << device;
+        EXPECT_EQ(read.Error().message, "not a file: a device");
+    }
+}
+
+TEST(ReadTextFile, ReadsAPipeNoFurtherThanOneBytePastTheLimit) {
+    CPipeServer server(std::string(4 * 1024 * 1024, 'z'));
+    ASSERT_TRUE(server.Created());
+    const Result<std::string> cut = ReadTextFile(RealFileSystem(), server.Name(), 1024 * 1024);
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.Error().code, EFBIG);
+    EXPECT_EQ(cut.Error().message, "larger than 1 MiB");
+}
+
+#endif
+
 TEST(ReadTextFile, SaysWhyAMissingFileCannotBeRead) {
     CTempDir dir;
     const Result<std::string> missing =
         ReadTextFile(RealFileSystem(), dir.File("missing.ent"), kAnySize);
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.Error().code, ENOENT);
-    EXPECT_EQ(missing.Error().message.rfind("open: ", 0), 0u) << missing.Error().message;
+#if defined(_WIN32)
+    const std::string operation = "CreateFileW: ";
+#else
+    const std::string operation = "open: ";
+#endif
+    EXPECT_EQ(missing.Error().message.rfind(operation, 0), 0u) << missing.Error().message;
 }
 
 class FailedTextRead : public ::testing::TestWithParam<testing::FileStep> {};
