@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchSupport.h"
 #include "base/ByteOrder.h"
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
@@ -20,20 +21,8 @@
 namespace {
 
 using namespace entorra;
+using namespace entorra::bench;
 using fixtures::Bytes;
-
-class CSilentSink final : public IMessageSink {
-public:
-    void ShowMessage(const std::string&) override {}
-};
-
-std::filesystem::path BenchFolder() {
-    const char* configured = std::getenv("ENTORRA_BENCH_DIR");
-    auto folder = configured != nullptr ? std::filesystem::path(configured)
-                                        : std::filesystem::temp_directory_path() / "entorra-bench";
-    std::filesystem::create_directories(folder);
-    return folder;
-}
 
 // 64 MiB in the usual layout: most of it lighting and textures, a realistic entity text.
 const std::string& BigMapPath() {

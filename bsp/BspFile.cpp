@@ -13,7 +13,7 @@
 #include "base/Format.h"
 #include "bsp/BspFormat.h"
 #include "bsp/FileText.h"
-#include "bsp/MapInspection.h"
+#include "bsp/MapFindings.h"
 #include "bsp/MapLayout.h"
 #include "io/AtomicWrite.h"
 

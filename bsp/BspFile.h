@@ -14,7 +14,7 @@
 #include "base/MessageSink.h"
 #include "base/Result.h"
 #include "bsp/MapBytes.h"
-#include "bsp/MapInspection.h"
+#include "bsp/MapFindings.h"
 #include "bsp/MapVariant.h"
 #include "io/FileSystem.h"
 

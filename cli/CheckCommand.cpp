@@ -6,7 +6,7 @@
 #include "base/Format.h"
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
-#include "bsp/MapInspection.h"
+#include "bsp/MapFindings.h"
 #include "cli/Commands.h"
 #include "cli/EntityFileBeside.h"
 #include "cli/Json.h"

@@ -16,7 +16,7 @@
 #include "bsp/BspFormat.h"
 #include "bsp/Bspx.h"
 #include "bsp/MapInfo.h"
-#include "bsp/MapInspection.h"
+#include "bsp/MapFindings.h"
 #include "entities/EntityText.h"
 #include "tests/support/MemoryFileSystem.h"
 

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "bsp/BspFormat.h"
 #include "cli/AllocatorTuning.h"
 #include "cli/Commands.h"
@@ -23,29 +24,10 @@
 namespace {
 
 using namespace entorra;
+using namespace entorra::bench;
 namespace fs = std::filesystem;
 
 constexpr int kMaps = 1000;
-
-class CSilentSink final : public IMessageSink {
-public:
-    void ShowMessage(const std::string&) override {}
-};
-
-// Swallows what the commands print.
-class CNullBuffer final : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-};
-
-fs::path BenchFolder() {
-    const char* configured = std::getenv("ENTORRA_BENCH_DIR");
-    auto folder =
-        configured != nullptr ? fs::path(configured) : fs::temp_directory_path() / "entorra-bench";
-    fs::create_directories(folder);
-    return folder;
-}
 
 // About 100 KiB each, sizes varying a little: lighting and textures, and an entity text of
 // 150 to 250 blocks in which every fifth block is an armoury_entity.

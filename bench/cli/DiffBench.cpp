@@ -21,32 +21,18 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "cli/Commands.h"
 #include "tests/fixtures/MapBuilder.h"
 
 namespace {
 
 using namespace entorra;
+using namespace entorra::bench;
 namespace fs = std::filesystem;
 
-class CSilentSink final : public IMessageSink {
-public:
-    void ShowMessage(const std::string&) override {}
-};
-
-class CNullBuffer final : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-};
-
 fs::path DiffFolder() {
-    const char* configured = std::getenv("ENTORRA_BENCH_DIR");
-    auto folder = (configured != nullptr ? fs::path(configured)
-                                         : fs::temp_directory_path() / "entorra-bench") /
-                  "diff";
-    fs::create_directories(folder);
-    return folder;
+    return BenchFolder("diff");
 }
 
 void WriteText(const fs::path& path, const std::string& text) {

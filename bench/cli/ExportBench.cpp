@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "base/ByteOrder.h"
 #include "bsp/BspFile.h"
 #include "bsp/BspFormat.h"
@@ -25,26 +26,11 @@
 namespace {
 
 using namespace entorra;
+using namespace entorra::bench;
 namespace fs = std::filesystem;
 
-class CSilentSink final : public IMessageSink {
-public:
-    void ShowMessage(const std::string&) override {}
-};
-
-class CNullBuffer final : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-};
-
 fs::path Folder() {
-    const char* configured = std::getenv("ENTORRA_BENCH_DIR");
-    const fs::path folder = (configured != nullptr ? fs::path(configured)
-                                                   : fs::temp_directory_path() / "entorra-bench") /
-                            "big-map";
-    fs::create_directories(folder);
-    return folder;
+    return BenchFolder("big-map");
 }
 
 // Textures embedded in the map make up most of it, as in maps built with wad inclusion.
@@ -65,22 +51,28 @@ const std::string& BigMap() {
     return path;
 }
 
-// Baseline: the header, then the entity lump it names, read with two reads.
-void BM_Baseline_ReadHeaderAndEntityLump(benchmark::State& state) {
+// The plain read the commands are judged against: the header, then the entity lump it names,
+// with two reads.
+void ReadHeaderAndEntityLump(benchmark::State& state, const std::string& path,
+                             std::vector<char>& lump) {
     std::vector<std::uint8_t> header(kHeaderSize);
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    if (::pread(descriptor, header.data(), header.size(), 0) !=
+        static_cast<ssize_t>(header.size())) {
+        state.SkipWithError("short read");
+    }
+    const auto offset = ReadInt32LE(header, LumpOffsetField(LUMP_ENTITIES));
+    const auto length = ReadInt32LE(header, LumpLengthField(LUMP_ENTITIES));
+    lump.resize(static_cast<std::size_t>(length));
+    benchmark::DoNotOptimize(::pread(descriptor, lump.data(), lump.size(), offset));
+    ::close(descriptor);
+}
+
+void BM_Baseline_ReadHeaderAndEntityLump(benchmark::State& state) {
     std::vector<char> lump;
     const std::string& path = BigMap();
     for (auto _ : state) {
-        const int descriptor = ::open(path.c_str(), O_RDONLY);
-        if (::pread(descriptor, header.data(), header.size(), 0) !=
-            static_cast<ssize_t>(header.size())) {
-            state.SkipWithError("short read");
-        }
-        const auto offset = ReadInt32LE(header, LumpOffsetField(LUMP_ENTITIES));
-        const auto length = ReadInt32LE(header, LumpLengthField(LUMP_ENTITIES));
-        lump.resize(static_cast<std::size_t>(length));
-        benchmark::DoNotOptimize(::pread(descriptor, lump.data(), lump.size(), offset));
-        ::close(descriptor);
+        ReadHeaderAndEntityLump(state, path, lump);
         benchmark::DoNotOptimize(lump.data());
     }
 }
@@ -89,22 +81,12 @@ BENCHMARK(BM_Baseline_ReadHeaderAndEntityLump)->Unit(benchmark::kMillisecond)->U
 // Baseline for export as a whole: the same plain read, then the lump written to a new file
 // beside the map, flushed and renamed into place, as any careful writer does.
 void BM_Baseline_ReadHeaderAndEntityLumpAndWriteIt(benchmark::State& state) {
-    std::vector<std::uint8_t> header(kHeaderSize);
     std::vector<char> lump;
     const std::string& path = BigMap();
     const std::string temporary = path + ".baseline.tmp";
     const std::string target = path + ".baseline.ent";
     for (auto _ : state) {
-        const int descriptor = ::open(path.c_str(), O_RDONLY);
-        if (::pread(descriptor, header.data(), header.size(), 0) !=
-            static_cast<ssize_t>(header.size())) {
-            state.SkipWithError("short read");
-        }
-        const auto offset = ReadInt32LE(header, LumpOffsetField(LUMP_ENTITIES));
-        const auto length = ReadInt32LE(header, LumpLengthField(LUMP_ENTITIES));
-        lump.resize(static_cast<std::size_t>(length));
-        benchmark::DoNotOptimize(::pread(descriptor, lump.data(), lump.size(), offset));
-        ::close(descriptor);
+        ReadHeaderAndEntityLump(state, path, lump);
         const int output = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         benchmark::DoNotOptimize(::write(output, lump.data(), lump.size()));
         ::fsync(output);
@@ -142,32 +124,33 @@ void BM_Baseline_ReadWholeMap(benchmark::State& state) {
 }
 BENCHMARK(BM_Baseline_ReadWholeMap)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// export --form lump to stdout is not a thing: it writes big.ent beside the map, flushed.
-void BM_ExportBigMap(benchmark::State& state) {
+// A command on the big map, in-process, its output swallowed.
+template <typename Command>
+void RunOnBigMap(benchmark::State& state, Command&& command) {
     const std::string& path = BigMap();
     CNullBuffer nothing;
     std::ostream out(&nothing);
     CSilentSink sink;
     cli::CommandContext context{out, sink};
     for (auto _ : state) {
-        if (cli::RunExport(context, {path}, "", cli::ExportForm::Lump) != 0) {
-            state.SkipWithError("export failed");
+        if (command(context, path) != 0) {
+            state.SkipWithError("the command failed");
         }
     }
+}
+
+// export writes big.ent beside the map, flushed.
+void BM_ExportBigMap(benchmark::State& state) {
+    RunOnBigMap(state, [](const cli::CommandContext& context, const std::string& path) {
+        return cli::RunExport(context, {path}, "", cli::ExportForm::Lump);
+    });
 }
 BENCHMARK(BM_ExportBigMap)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ShowBigMap(benchmark::State& state) {
-    const std::string& path = BigMap();
-    CNullBuffer nothing;
-    std::ostream out(&nothing);
-    CSilentSink sink;
-    cli::CommandContext context{out, sink};
-    for (auto _ : state) {
-        if (cli::RunShow(context, {path}) != 0) {
-            state.SkipWithError("show failed");
-        }
-    }
+    RunOnBigMap(state, [](const cli::CommandContext& context, const std::string& path) {
+        return cli::RunShow(context, {path});
+    });
 }
 BENCHMARK(BM_ShowBigMap)->Unit(benchmark::kMillisecond)->UseRealTime();
 

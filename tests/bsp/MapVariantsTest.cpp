@@ -14,7 +14,7 @@
 #include "bsp/BspFormat.h"
 #include "bsp/Bspx.h"
 #include "bsp/MapInfo.h"
-#include "bsp/MapInspection.h"
+#include "bsp/MapFindings.h"
 #include "bsp/MapVariant.h"
 #include "entities/EntityText.h"
 #include "tests/bsp/PieceByPiece.h"

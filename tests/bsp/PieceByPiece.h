@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bsp/BspFile.h"
-#include "bsp/MapInspection.h"
+#include "bsp/MapFindings.h"
 #include "tests/support/MemoryFileSystem.h"
 
 namespace entorra::testing {

@@ -1,4 +1,4 @@
-#include "bsp/MapInspection.h"
+#include "bsp/MapFindings.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 // The one inspection of a map's bytes, and the map file object's agreement with it.
 
-#include "bsp/MapInspection.h"
+#include "bsp/MapFindings.h"
 
 #include <gtest/gtest.h>
 
